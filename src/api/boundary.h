@@ -1,0 +1,34 @@
+// The one pattern every export follows: look the instance up, hold it for the
+// call, forward, and turn anything thrown into the export's failure result so
+// that nothing ever crosses the C boundary.
+#pragma once
+
+#include <cstdint>
+
+#include "api/registry.h"
+
+namespace kt {
+
+template <typename Result, typename Operation>
+Result CallInstance(int32_t id, Result failure, Operation&& operation) noexcept {
+  try {
+    InstanceLease lease = GlobalRegistry().Acquire(id);
+    if (!lease) return failure;
+    return operation(*lease);
+  } catch (...) {
+    return failure;
+  }
+}
+
+}  // namespace kt
+
+namespace kt {
+
+// Operations that this build does not provide yet fail honestly: result 0 and
+// code 10 (not supported) on a known instance.
+inline int RaiseNotSupported(CKolThermo& instance) {
+  instance.Raise(EventCode::kNotSupported);
+  return 0;
+}
+
+}  // namespace kt

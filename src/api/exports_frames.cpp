@@ -1,0 +1,27 @@
+// Exports that hand a frame to the host by frame ID.
+#include "api/boundary.h"
+#include "kolthermo/kolthermo.h"
+
+using kt::CallInstance;
+
+extern "C" {
+
+KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetRaw(int id, int /*frame_id*/,
+                                                  unsigned short* /*buffer*/,
+                                                  unsigned int /*size_bytes*/) {
+  return CallInstance(id, 0, kt::RaiseNotSupported);
+}
+
+KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetColor(int id, int /*frame_id*/,
+                                                    unsigned char* /*buffer*/,
+                                                    unsigned int /*size_bytes*/) {
+  return CallInstance(id, 0, kt::RaiseNotSupported);
+}
+
+KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetTemperature(int id, int /*frame_id*/,
+                                                          float* /*buffer*/,
+                                                          unsigned int /*size_bytes*/) {
+  return CallInstance(id, 0, kt::RaiseNotSupported);
+}
+
+}  // extern "C"

@@ -1,0 +1,117 @@
+// CKolThermo: one camera as the host sees it. It owns the device object, the
+// frame ring, the calibration table, the colour-mapping record, the code store
+// and every setting that parameters read and change.
+//
+// Threads: every public operation runs on a host thread unless stated
+// otherwise; the capture thread (acquisition) shares the fields marked atomic or
+// guarded by the frame lock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "camera/code_store.h"
+#include "camera/frame_slot.h"
+#include "device/kol_cam_sdk.h"
+#include "imaging/colour_mapping.h"
+#include "imaging/dib_surface.h"
+#include "thermal/thermo_table.h"
+
+namespace kt {
+
+class CKolThermo {
+ public:
+  // Sensor size: every slot surface and the spare raw surface have it.
+  static constexpr int32_t kImageWidth = 384;
+  static constexpr int32_t kImageHeight = 288;
+
+  CKolThermo();
+  virtual ~CKolThermo();
+  CKolThermo(const CKolThermo&) = delete;
+  CKolThermo& operator=(const CKolThermo&) = delete;
+
+  // Builds the frame ring, stores the host window and records the internal
+  // temperature. 1 on success; 0 with code 6 when the display scratch surface
+  // cannot be allocated. A failed temperature read raises code 8 and goes on.
+  int Initialize(void* host_window);
+
+  // Frame ID of the current slot, 0 before any frame (or before Initialize).
+  int32_t GetNewID();
+
+  // The parameter table: ids 1 to 18 are instance settings (some read-only),
+  // every other id reaches the camera's control register (id & 0xFF).
+  int SetParam(int32_t id, int32_t value);
+  int32_t GetParam(int32_t id);
+
+  // The sensor's internal temperature in degrees Celsius. False when the device
+  // read fails or the result is exactly 0.0 (no reading).
+  bool ReadInternalTemperature(float* celsius);
+
+  // Stops acquisition and releases the display resources. Always 1.
+  int Close();
+  // Stops the capture thread and the stream. 1, or 0 when the device reported a
+  // failure on stopping.
+  int StopPreview();
+  int Pause();
+  int Start();
+
+  void SetHostWindow(void* window) { codes_.SetHostWindow(window); }
+  void Raise(EventCode code) { codes_.Raise(code); }
+  CodeStore& codes() { return codes_; }
+
+  // Accessors for the layers that build on the instance and for tests.
+  CKolCamV7R2KTHERMOSdk& device() { return device_; }
+  CThermoTable& table() { return table_; }
+  ColourMapping& colour_mapping() { return colour_; }
+  float recorded_internal_temperature() const { return recorded_internal_temperature_.load(); }
+  size_t ring_slot_count();
+
+  // Converts the sensor's raw internal-temperature value to degrees Celsius.
+  static float InternalTemperatureFromRaw(uint16_t raw);
+
+ private:
+  void RebuildFrameRing();
+  int32_t GetInstanceParam(int32_t id, bool* handled);
+  int SetInstanceParam(int32_t id, int32_t value, bool* handled);
+
+  // Device access; destroyed last, which closes the driver.
+  CKolCamV7R2KTHERMOSdk device_;
+  // Scratch surface of the live display; allocated by Initialize.
+  std::unique_ptr<CDibSurface> display_scratch_;
+  // Receives frames dropped during a NUC hold; capture thread only.
+  CDibSurface spare_raw_;
+  // The frame ring. The vector itself changes only in Initialize, before any
+  // capture thread exists; slot contents and current_slot_ are guarded by
+  // frame_lock_.
+  std::vector<std::unique_ptr<FrameSlot>> ring_;
+  ColourMapping colour_;
+  CThermoTable table_;
+  std::mutex frame_lock_;
+  int32_t current_slot_ = 0;  // guarded by frame_lock_
+
+  // Settings and state shared between the host's threads and the capture
+  // thread: atomics, each read whole.
+  std::atomic<int32_t> state_{0};  // 0 idle, 1 previewing
+  std::atomic<int32_t> loop_interval_ms_{10};
+  std::atomic<uint32_t> nuc_start_time_{0};
+  std::atomic<int32_t> nuc_hold_ms_{1200};
+  std::atomic<int32_t> ring_size_{30};
+  std::atomic<int32_t> nuc_on_drift_{1};
+  const int32_t parameter16_value_ = 0;  // read back by parameter 16; nothing changes it
+  std::atomic<int32_t> pause_flag_{0};
+  std::atomic<int32_t> fetch_row_order_{0};
+  std::atomic<int32_t> mirror_on_save_{0};
+  std::atomic<int32_t> recording_mode_{0};
+  std::atomic<uint32_t> recording_start_time_{0};
+  std::atomic<int32_t> split_size_mib_{2000};
+  std::atomic<int32_t> run_flag_{0};
+  std::atomic<int32_t> frames_per_second_x100_{0};
+  // Internal temperature at the last drift event; the calibration table reads it.
+  std::atomic<float> recorded_internal_temperature_{0.0f};
+  CodeStore codes_;
+};
+
+}  // namespace kt

@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "platform/thread.h"
+
+namespace kt::platform {
+
+void RaiseCurrentThreadPriority() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+}
+
+}  // namespace kt::platform
