@@ -39,15 +39,25 @@ TEST(ClockTest, ManualClockMovesOnlyWhenTold) {
   EXPECT_EQ(42u, clock.TimerTickMs());
 }
 
-TEST(ClockTest, InstalledClockIsUsedUntilRemoved) {
-  ManualClock manual(777);
+TEST(ClockTest, ScopedClocksNestAndRestoreTheirPredecessor) {
+  Clock* const outer = InstalledClock();
+  ManualClock first(777);
+  ManualClock second(888);
   {
-    ScopedClock scoped(manual);
-    EXPECT_EQ(&manual, &CurrentClock());
+    ScopedClock scoped(first);
+    EXPECT_EQ(&first, &CurrentClock());
     EXPECT_EQ(777u, TimerTickMs());
     EXPECT_EQ(777u, SystemTickMs());
+    {
+      ScopedClock inner(second);
+      EXPECT_EQ(888u, TimerTickMs());
+    }
+    EXPECT_EQ(&first, &CurrentClock());
   }
+  EXPECT_EQ(outer, InstalledClock());
+  InstallClock(nullptr);
   EXPECT_EQ(&SystemClock(), &CurrentClock());
+  InstallClock(outer);
 }
 
 }  // namespace
