@@ -58,6 +58,16 @@ class CKolThermo {
   int Pause();
   int Start();
 
+  // Camera enumeration and selection. IsCameraEnable writes the display name
+  // of a present camera ("KolThermoV7R2K_01" for slot 0) into `name`, which
+  // holds `size_chars` UTF-16 characters.
+  int IsCameraEnable(int slot, char16_t* name, int size_chars);
+  // Selects and sets up the camera at `slot` for later acquisition. Refused
+  // with code 2 while acquisition runs: set-up replaces the transfer buffers.
+  int SetCameraNumber(int slot);
+  // Display names are 17 characters; a buffer needs room for the terminator.
+  static constexpr int kCameraNameChars = 18;
+
   void SetHostWindow(void* window) { codes_.SetHostWindow(window); }
   void Raise(EventCode code) { codes_.Raise(code); }
   CodeStore& codes() { return codes_; }
@@ -91,6 +101,10 @@ class CKolThermo {
   CThermoTable table_;
   std::mutex frame_lock_;
   int32_t current_slot_ = 0;  // guarded by frame_lock_
+  // Serialises the host's acquisition control (preview start and stop, single
+  // frames, camera selection) so two host threads never drive the device's
+  // stream and set-up at once. Never taken by the capture thread.
+  std::mutex control_lock_;
 
   // Settings and state shared between the host's threads and the capture
   // thread: atomics, each read whole.

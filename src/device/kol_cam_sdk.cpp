@@ -1,16 +1,23 @@
 #include "device/kol_cam_sdk.h"
 
+#include <cstring>
+
 namespace kt {
 
-int CKolCamV7R2KTHERMOSdk::IsPresent(int /*index*/) const { return 0; }
-
-int CKolCamV7R2KTHERMOSdk::ReadControlRegister(int /*address*/, uint8_t* value) {
-  if (value != nullptr) *value = 0;
-  return 0;
+CKolCamV7R2KTHERMOSdk::CKolCamV7R2KTHERMOSdk() {
+  std::strncpy(base_name_, protocol::kDeviceBaseName, sizeof base_name_ - 1);
+  ProbeDevices();
+  InitializeCamera(0);
 }
 
-int CKolCamV7R2KTHERMOSdk::WriteControlRegister(int /*address*/, int /*value*/) { return 0; }
-
-int CKolCamV7R2KTHERMOSdk::ReadInternalTemperatureRaw(uint16_t* /*value*/) { return 0; }
+int CKolCamV7R2KTHERMOSdk::SetTransferMode(int mode) {
+  transfer_mode_.store(mode);
+  uint8_t command[protocol::kCommandSize] = {protocol::kCmdTransferMode, 1};
+  SendCommand(command);
+  WriteControlRegister(protocol::control::kPixelFormat, mode != 0
+                                                            ? protocol::control::kPixelFormat16Bit
+                                                            : protocol::control::kPixelFormat8Bit);
+  return 1;
+}
 
 }  // namespace kt

@@ -1,27 +1,20 @@
-// Device access for one camera: the only code that talks to the camera's
-// driver. The driver transport and the sensor commands are not connected yet:
-// until they are, the object behaves as with no camera attached (nothing
-// present, every register request fails).
+// CKolCamV7R2KTHERMOSdk: device access for this camera model. It names the
+// model's device files, probes the eight slots and sets up slot 0 when it is
+// built, and sets the transfer mode the way this model expects.
 #pragma once
 
-#include <cstdint>
+#include "device/kcm_sdk_lib.h"
 
 namespace kt {
 
-class CKolCamV7R2KTHERMOSdk {
+class CKolCamV7R2KTHERMOSdk final : public CKCMSdkLib {
  public:
-  CKolCamV7R2KTHERMOSdk() = default;
-  CKolCamV7R2KTHERMOSdk(const CKolCamV7R2KTHERMOSdk&) = delete;
-  CKolCamV7R2KTHERMOSdk& operator=(const CKolCamV7R2KTHERMOSdk&) = delete;
+  CKolCamV7R2KTHERMOSdk();
 
-  // 1 when `index` names a slot 0..7 in which a camera was found, else 0.
-  int IsPresent(int index) const;
-  // Control registers: 1 on success, 0 on failure (a failed read stores 0).
-  int ReadControlRegister(int address, uint8_t* value);
-  int WriteControlRegister(int address, int value);
-  // The sensor's raw internal-temperature reading: 1 on success, 0 on failure
-  // (the value is then left untouched).
-  int ReadInternalTemperatureRaw(uint16_t* value);
+  // Always asks the camera for two bytes per pixel on the wire (command 10
+  // with 1) and selects the pixel format in control register 14: 9 for a
+  // nonzero mode, 8 otherwise. Returns 1.
+  int SetTransferMode(int mode) override;
 };
 
 }  // namespace kt

@@ -17,6 +17,8 @@ Clock& CurrentClock() {
 
 void InstallClock(Clock* clock) { g_installed.store(clock, std::memory_order_release); }
 
+Clock* InstalledClock() { return g_installed.load(std::memory_order_acquire); }
+
 ScaledClock::ScaledClock(double scale, uint32_t start_ms)
     : scale_(scale > 0.0 ? scale : 1.0),
       start_ms_(start_ms),

@@ -36,6 +36,9 @@ Clock& CurrentClock();
 // Tests install clocks while no library thread runs; the clock must outlive its use.
 void InstallClock(Clock* clock);
 
+// The installed clock, or nullptr when the system clock is in use.
+Clock* InstalledClock();
+
 // Convenience wrappers over CurrentClock().
 inline uint32_t TimerTickMs() { return CurrentClock().TimerTickMs(); }
 inline uint32_t SystemTickMs() { return CurrentClock().SystemTickMs(); }
@@ -74,13 +77,16 @@ class ManualClock final : public Clock {
   uint32_t now_ms_;  // guarded by mutex_
 };
 
-// Installs a clock for the lifetime of a scope (tests).
+// Installs a clock for the lifetime of a scope, then restores the one before (tests).
 class ScopedClock {
  public:
-  explicit ScopedClock(Clock& clock) { InstallClock(&clock); }
-  ~ScopedClock() { InstallClock(nullptr); }
+  explicit ScopedClock(Clock& clock) : previous_(InstalledClock()) { InstallClock(&clock); }
+  ~ScopedClock() { InstallClock(previous_); }
   ScopedClock(const ScopedClock&) = delete;
   ScopedClock& operator=(const ScopedClock&) = delete;
+
+ private:
+  Clock* const previous_;
 };
 
 }  // namespace kt::platform

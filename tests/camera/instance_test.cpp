@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "camera/kol_thermo.h"
+#include "sim/sim_driver.h"
 #include "support/host_window_probe.h"
 
 namespace kt {
 namespace {
 
 TEST(InstanceTest, ConstructionLeavesTheRingEmptyUntilInitialize) {
+  sim::ScopedSimDriver no_cameras;
   CKolThermo instance;
   EXPECT_EQ(0u, instance.ring_slot_count());
   EXPECT_EQ(0, instance.GetNewID());
@@ -18,6 +20,7 @@ TEST(InstanceTest, ConstructionLeavesTheRingEmptyUntilInitialize) {
 }
 
 TEST(InstanceTest, InitializeWithoutACameraRaisesDeviceControlFailed) {
+  sim::ScopedSimDriver no_cameras;
   test::HostWindowProbe window;
   CKolThermo instance;
   EXPECT_EQ(1, instance.Initialize(window.handle()));
@@ -41,7 +44,17 @@ TEST(InstanceTest, InternalTemperatureConversion) {
   EXPECT_FLOAT_EQ(473.874f, CKolThermo::InternalTemperatureFromRaw(0));
 }
 
+TEST(InstanceTest, InitializeRecordsTheCamerasInternalTemperature) {
+  sim::ScopedSimDriver sim;
+  sim.driver().Attach(0)->SetInternalTemperature(28.25f);
+  CKolThermo instance;
+  EXPECT_EQ(1, instance.Initialize(nullptr));
+  EXPECT_NEAR(28.25f, instance.recorded_internal_temperature(), 0.05f);
+  EXPECT_EQ(0u, instance.codes().size());
+}
+
 TEST(InstanceTest, CloseOnAnIdleInstanceSucceedsRepeatedly) {
+  sim::ScopedSimDriver no_cameras;
   CKolThermo instance;
   instance.Initialize(nullptr);
   EXPECT_EQ(1, instance.Close());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "camera/kol_thermo.h"
+#include "sim/sim_driver.h"
 
 namespace kt {
 namespace {
@@ -15,6 +16,7 @@ class ParametersTest : public ::testing::Test {
     while (instance_.codes().TakeNewest() != 0) {
     }
   }
+  sim::ScopedSimDriver no_cameras_;  // a driver with every slot empty
   CKolThermo instance_;
 };
 

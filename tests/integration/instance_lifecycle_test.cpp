@@ -5,9 +5,16 @@
 #include <vector>
 
 #include "kolthermo/kolthermo.h"
+#include "sim/sim_driver.h"
 #include "support/host_window_probe.h"
 
 namespace {
+
+// Every test runs against a simulated driver with no camera attached.
+class InstanceLifecycleTest : public ::testing::Test {
+ protected:
+  kt::sim::ScopedSimDriver no_cameras_;
+};
 
 std::vector<int> DrainCodes(int id) {
   std::vector<int> codes;
@@ -15,7 +22,7 @@ std::vector<int> DrainCodes(int id) {
   return codes;
 }
 
-TEST(InstanceLifecycleTest, InitializeReportsTheMissingCameraAndKeepsTheId) {
+TEST_F(InstanceLifecycleTest, InitializeReportsTheMissingCameraAndKeepsTheId) {
   kt::test::HostWindowProbe window;
   const int id = KolThermo_Initialize(static_cast<KolThermoHWND>(window.handle()));
   ASSERT_NE(0, id);
@@ -31,7 +38,7 @@ TEST(InstanceLifecycleTest, InitializeReportsTheMissingCameraAndKeepsTheId) {
   EXPECT_EQ(0, KolThermo_Release(id));
 }
 
-TEST(InstanceLifecycleTest, CameraTypeIsNotSupported) {
+TEST_F(InstanceLifecycleTest, CameraTypeIsNotSupported) {
   const int id = KolThermo_Initialize(nullptr);
   DrainCodes(id);
   EXPECT_EQ(0, KolThermo_SetCameraType(id, 3));
@@ -39,7 +46,7 @@ TEST(InstanceLifecycleTest, CameraTypeIsNotSupported) {
   KolThermo_Release(id);
 }
 
-TEST(InstanceLifecycleTest, WindowHandleCanBeReplacedAndCleared) {
+TEST_F(InstanceLifecycleTest, WindowHandleCanBeReplacedAndCleared) {
   kt::test::HostWindowProbe window;
   const int id = KolThermo_Initialize(nullptr);
   DrainCodes(id);
@@ -55,7 +62,7 @@ TEST(InstanceLifecycleTest, WindowHandleCanBeReplacedAndCleared) {
   KolThermo_Release(id);
 }
 
-TEST(InstanceLifecycleTest, ParametersThroughTheInterface) {
+TEST_F(InstanceLifecycleTest, ParametersThroughTheInterface) {
   const int id = KolThermo_Initialize(nullptr);
   DrainCodes(id);
   EXPECT_EQ(0, KolThermo_SetParam(id, 8, 10));
@@ -69,7 +76,7 @@ TEST(InstanceLifecycleTest, ParametersThroughTheInterface) {
   KolThermo_Release(id);
 }
 
-TEST(InstanceLifecycleTest, NarrowAndWideFormsFailAlikeOnNullPaths) {
+TEST_F(InstanceLifecycleTest, NarrowAndWideFormsFailAlikeOnNullPaths) {
   const int id = KolThermo_Initialize(nullptr);
   DrainCodes(id);
   EXPECT_EQ(KolThermo_SetTableW(id, nullptr), KolThermo_SetTableA(id, nullptr));
@@ -79,7 +86,7 @@ TEST(InstanceLifecycleTest, NarrowAndWideFormsFailAlikeOnNullPaths) {
   KolThermo_Release(id);
 }
 
-TEST(InstanceLifecycleTest, InternalTemperatureWithoutACamera) {
+TEST_F(InstanceLifecycleTest, InternalTemperatureWithoutACamera) {
   const int id = KolThermo_Initialize(nullptr);
   DrainCodes(id);
   int status = 7;
@@ -90,7 +97,7 @@ TEST(InstanceLifecycleTest, InternalTemperatureWithoutACamera) {
   KolThermo_Release(id);
 }
 
-TEST(InstanceLifecycleTest, ConcurrentCallsAndReleaseFromOtherThreads) {
+TEST_F(InstanceLifecycleTest, ConcurrentCallsAndReleaseFromOtherThreads) {
   // Several host threads use one instance while another releases it: every
   // call either completes on the live instance or fails as for an unknown ID.
   for (int round = 0; round < 5; ++round) {

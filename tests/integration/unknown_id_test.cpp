@@ -5,8 +5,15 @@
 #include <vector>
 
 #include "kolthermo/kolthermo.h"
+#include "sim/sim_driver.h"
 
 namespace {
+
+// Every test runs against a simulated driver with no camera attached.
+class UnknownIdTest : public ::testing::Test {
+ protected:
+  kt::sim::ScopedSimDriver no_cameras_;
+};
 
 // Calls every ID-taking export with `id` and counts non-failure results.
 int NonFailingExports(int id) {
@@ -51,13 +58,13 @@ int NonFailingExports(int id) {
   return wrong;
 }
 
-TEST(UnknownIdTest, EveryExportFailsWithoutAnInstance) {
+TEST_F(UnknownIdTest, EveryExportFailsWithoutAnInstance) {
   EXPECT_EQ(0, NonFailingExports(0));
   EXPECT_EQ(0, NonFailingExports(-1));
   EXPECT_EQ(0, NonFailingExports(0x7FFFFFFF));
 }
 
-TEST(UnknownIdTest, AReleasedIdIsUnknownAndQueuesNothing) {
+TEST_F(UnknownIdTest, AReleasedIdIsUnknownAndQueuesNothing) {
   const int id = KolThermo_Initialize(nullptr);
   ASSERT_NE(0, id);
   const int other = KolThermo_Initialize(nullptr);
@@ -73,6 +80,6 @@ TEST(UnknownIdTest, AReleasedIdIsUnknownAndQueuesNothing) {
   EXPECT_EQ(1, KolThermo_Release(other));
 }
 
-TEST(UnknownIdTest, VersionNeedsNoInstance) { EXPECT_EQ(1967181, KolThermo_GetDllVersion()); }
+TEST_F(UnknownIdTest, VersionNeedsNoInstance) { EXPECT_EQ(1967181, KolThermo_GetDllVersion()); }
 
 }  // namespace

@@ -1,0 +1,249 @@
+// CKCMSdkLib: generic access to one camera through its driver. It names and
+// probes the driver's device files, sends 64-byte commands and reads 64-byte
+// replies, moves frames (a stream thread filling a ring of transfer buffers, or
+// a grab thread moving one frame), and reads and writes the camera's registers.
+//
+// Status codes of this layer (never seen by hosts): see DeviceStatus.
+//
+// Threads:
+// - host threads and the capture thread issue command exchanges; each exchange
+//   (open, write, read, close) holds exchange_lock_, so a reply is never read by
+//   the wrong exchange;
+// - the stream thread is the only writer of the write index, the stream status
+//   and the error flag; the capture thread is the only caller of WaitFrame and
+//   CopyFrame and the only writer of the read index;
+// - StartStream, StopStream, GrabOne, SetGeometry and SetWindow run on the
+//   thread that controls acquisition (the host's, or the capture thread's
+//   owner); the geometry must not change while a stream runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/driver_port.h"
+#include "platform/event.h"
+#include "protocol/camera_protocol.h"
+
+namespace kt {
+
+// Status codes of the device layer.
+enum DeviceStatus : int {
+  kDeviceOk = 0,
+  kDeviceRingTooSmall = 1,
+  kDeviceBadHorizontalGeometry = 3,
+  kDeviceBadVerticalGeometry = 4,
+  kDeviceRegionOutsideFrame = 5,
+  kDeviceAllocationFailed = 7,
+  kDeviceNoHandle = 10,
+  kDeviceTransferFailed = 12,
+  kDeviceNullBuffer = 14,
+  kDeviceFrameFailed = 19,
+  kDeviceBusy = 21,
+  kDeviceBadSlot = 22,
+};
+
+// Results of WaitFrame as the capture loop reads them.
+enum WaitFrameResult : int {
+  kWaitDeviceLost = 1,
+  kWaitStopped = 0,
+  kWaitNoFrameYet = 2,
+  kWaitFrameReady = 3,
+};
+
+class CKCMSdkLib {
+ public:
+  // Milliseconds WaitFrame waits for a frame before reporting the device lost.
+  static constexpr uint32_t kFrameWaitLimitMs = 6000;
+  // A transfer unit count at or above this uses the large-frame request code.
+  static constexpr int32_t kLargeTransferUnits = 3072000;
+
+  CKCMSdkLib();
+  // Virtual, although instances are always destroyed as their concrete class:
+  // it costs nothing and keeps a deletion through the base pointer sound.
+  virtual ~CKCMSdkLib();
+  CKCMSdkLib(const CKCMSdkLib&) = delete;
+  CKCMSdkLib& operator=(const CKCMSdkLib&) = delete;
+
+  // ---- Virtual operations (slots 0 to 4, in this order) ----
+  // 0: copies width x height pixels (two bytes each in 16-bit mode). Returns 0.
+  virtual int CopyRaw(void* destination, const void* source);
+  // 1: converts a region of a transfer buffer into 3 bytes per pixel (B, G, R).
+  virtual int ConvertRegionToRgb(uint8_t* destination, const void* source, int colour, int unused,
+                                 int left, int top, int right, int bottom);
+  // 2: slot 1 over the whole delivered window.
+  virtual int ConvertToRgb(uint8_t* destination, const void* source, int colour, int unused);
+  // 3: copies the delivered window out of a transfer buffer. Returns 0.
+  virtual int CopyWindow(void* destination, const void* source);
+  // 4: stores the transfer mode and sends command 10. Returns 1.
+  virtual int SetTransferMode(int mode);
+
+  // ---- Driver requests ----
+  // Opens the device path; 1 when a (non-null) handle came back, 0 otherwise.
+  // The invalid-handle value counts as opened: it fails at the first request.
+  int OpenDevice(const char* path, platform::DeviceHandle* handle);
+  int CloseDevice(platform::DeviceHandle* handle);
+  // 0 success, -1 request failed, -2 null buffer, -3 null handle.
+  int DeviceControl(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, void* buffer,
+                    uint32_t* returned, int direction);
+  // 0 when exactly `size` bytes moved, 12 on failure or a wrong count, 10 for a null handle.
+  int PipeRead(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, void* buffer);
+  int PipeWrite(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, const void* buffer);
+
+  // ---- Slots and geometry ----
+  int ProbeDevices();
+  int DeviceCount() const { return protocol::kDeviceSlots; }
+  // 1 when `index` is 0..7 and a camera was found there at the last probe.
+  int IsPresent(int index) const;
+  // 22 for an index above 8; otherwise selects it and formats the device path.
+  int SetDevicePath(int index);
+  int SetGeometry(int pitch, int horizontal_offset, int width, int total_lines, int first_line,
+                  int height, int ring_count);
+  int SendFrameLength();
+
+  // ---- Streaming ----
+  int StartStream();
+  int WaitFrame();
+  // Copies the frame under the read index into `destination` with its rows
+  // reversed (width x height x 2 bytes), then advances the read index.
+  int CopyFrame(void* destination);
+  int StopStream();
+  bool IsStreaming() const { return stream_.stop_flag.load() == 0; }
+
+  // ---- Single grab ----
+  int GrabOne();
+  int CopyGrabbed(void* destination);
+  bool IsGrabbing() const { return grab_.idle_flag.load() == 0; }
+
+  // ---- Registers and sensor control ----
+  int WriteSensorRegister(int address, int value);
+  int ReadSensorRegister(int address, uint8_t* value);
+  int WriteControlRegister(int address, int value);
+  int ReadControlRegister(int address, uint8_t* value);
+  int ReadInternalTemperatureRaw(uint16_t* value);
+  int RequestNuc();
+  int SetRegister64Bit0(int flag);
+  int SetRegister64Bit1(int flag);
+  int StartSensor();
+  int SetWindow(int x, int y, int width, int height, int mode);
+  int SelectDevice(int slot);
+  int InitializeCamera(int slot);
+
+  // ---- Read access for the layers above and for tests ----
+  int transfer_mode() const { return transfer_mode_.load(); }
+  int32_t transfer_unit_count() const { return transfer_units_; }
+  uint32_t transfer_byte_count() const;
+  int selected_slot() const { return selected_slot_; }
+  const char* device_path() const { return device_path_; }
+  int large_transfer() const { return large_transfer_; }
+  int window_width() const { return window_.width; }
+  int window_height() const { return window_.height; }
+  int ring_count() const { return ring_count_; }
+  int register64_bit0() const { return register64_bit0_; }
+  int register64_bit1() const { return register64_bit1_; }
+
+ protected:
+  // Sends one 64-byte command on the command pipe within its own exchange.
+  int SendCommand(const uint8_t* command);
+  // Sends a read command and takes the second of its two replies.
+  int ReadExchange(const uint8_t* command, uint8_t* reply);
+  // The transfer unit count for a geometry, or 0 when it does not fit 32 bits.
+  static uint32_t ComputeTransferUnits(int pitch, int first_line, int height);
+  // One synchronous request with an explicit code (DeviceControl picks the code
+  // by direction; frame reads choose theirs by the large-transfer flag).
+  // Results as DeviceControl.
+  int IssueRequest(platform::DeviceHandle handle, uint32_t code, uint32_t pipe, uint32_t size,
+                   void* buffer, uint32_t* returned);
+  // Sends command 2 on the command pipe within the exchange lock; the result is
+  // ignored by both workers.
+  void SendStartTransfer(platform::DeviceHandle handle);
+  // Reads one frame from the frame pipe with the code the large-transfer flag
+  // picks. Results as DeviceControl.
+  int ReadFrame(platform::DeviceHandle handle, int large_transfer, uint32_t size, void* buffer,
+                uint32_t* returned);
+  // Rows reversed: destination row i is source row (height - 1 - i), width x 2 bytes each.
+  void CopyRowsReversed(uint8_t* destination, const uint8_t* source) const;
+
+  struct Window {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    int mode = 0;
+  };
+
+  // One transfer buffer of the ring: the block and its locked address. The
+  // block stays allocated and locked from SetGeometry until it is replaced.
+  struct RingEntry {
+    std::unique_ptr<uint8_t[]> block;
+    uint8_t* locked = nullptr;
+  };
+
+  // Shared with the stream thread. The indices and flags are atomics written
+  // whole; each index has one writer (see the class comment).
+  struct StreamBlock {
+    uint32_t transfer_bytes = 0;
+    std::unique_ptr<platform::Event> frame_ready;   // auto reset
+    std::unique_ptr<platform::Event> stream_ended;  // manual reset
+    std::atomic<int> status{0};
+    std::atomic<int> stop_flag{1};
+    std::atomic<int> error_flag{0};
+    int ring_count = 0;
+    RingEntry* entries = nullptr;
+    std::atomic<int> write_index{0};
+    std::atomic<int> read_index{0};
+    int large_transfer = 0;
+    const char* device_path = nullptr;
+  };
+
+  // Shared with the grab thread.
+  struct GrabBlock {
+    uint8_t* buffer = nullptr;
+    uint32_t transfer_bytes = 0;
+    std::unique_ptr<platform::Event> done;  // manual reset
+    std::atomic<int> status{0};
+    std::atomic<int> idle_flag{1};
+    int transfer_mode = 0;
+    int large_transfer = 0;
+    const char* device_path = nullptr;
+  };
+
+  void StreamThreadMain();
+  void GrabThreadMain();
+  void FreeBuffers();
+
+  std::atomic<int> transfer_mode_{0};
+  Window window_;
+  int pitch_ = 0;
+  int horizontal_offset_ = 0;
+  int width_ = 0;
+  int total_lines_ = 0;
+  int first_line_ = 0;
+  int height_ = 0;
+  int32_t transfer_units_ = 0;
+  std::unique_ptr<uint8_t[]> single_frame_;
+  int ring_count_ = 0;
+  std::vector<RingEntry> ring_;
+  char base_name_[16] = {};
+  int present_[protocol::kDeviceSlots] = {};
+  int selected_slot_ = 0;
+  char device_path_[64] = {};
+  int large_transfer_ = 0;
+  StreamBlock stream_;
+  GrabBlock grab_;
+  // Orders the writer's choice of its next slot against the reader's choice of
+  // the slot it copies, so the slot being copied is never being written. Held
+  // only for those index updates, never for a transfer or a copy.
+  std::mutex index_lock_;
+  std::thread stream_thread_;
+  std::thread grab_thread_;
+  int register64_bit0_ = 0;
+  int register64_bit1_ = 0;
+  // Serialises command exchanges (open, write, replies, close) of this object.
+  std::mutex exchange_lock_;
+};
+
+}  // namespace kt

@@ -1,0 +1,41 @@
+#include "sim/command_log.h"
+
+#include "protocol/camera_protocol.h"
+
+namespace kt::sim {
+
+void CommandLog::Append(LoggedRequest entry) {
+  std::lock_guard lock(mutex_);
+  // The log of a long-running process must not grow without end: past twice
+  // the limit the oldest half goes, so the newest kLimit entries always stay.
+  if (entries_.size() >= 2 * kLimit) {
+    entries_.erase(entries_.begin(), entries_.begin() + static_cast<ptrdiff_t>(kLimit));
+  }
+  entries_.push_back(std::move(entry));
+}
+
+std::vector<LoggedRequest> CommandLog::Snapshot() const {
+  std::lock_guard lock(mutex_);
+  return entries_;
+}
+
+std::vector<std::vector<uint8_t>> CommandLog::Commands(int slot) const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::vector<uint8_t>> commands;
+  for (const LoggedRequest& entry : entries_) {
+    if (entry.kind != RequestKind::kIoControl || !entry.ok ||
+        entry.pipe != protocol::kPipeCommand || entry.bytes.size() != protocol::kCommandSize) {
+      continue;
+    }
+    if (slot >= 0 && entry.slot != slot) continue;
+    commands.push_back(entry.bytes);
+  }
+  return commands;
+}
+
+void CommandLog::Clear() {
+  std::lock_guard lock(mutex_);
+  entries_.clear();
+}
+
+}  // namespace kt::sim
