@@ -64,3 +64,28 @@ TEST(InstanceTest, CloseOnAnIdleInstanceSucceedsRepeatedly) {
 
 }  // namespace
 }  // namespace kt
+
+namespace kt {
+namespace {
+
+TEST(InstanceTest, CameraSelectionIsRefusedWhileTheDeviceStreams) {
+  sim::ScopedSimDriver sim;
+  sim.driver().Attach(0)->SetFrameRate(1000.0);
+  sim.driver().Attach(1);
+  CKolThermo instance;
+  instance.Initialize(nullptr);
+  while (instance.codes().TakeNewest() != 0) {
+  }
+  CKolCamV7R2KTHERMOSdk& device = instance.device();
+  device.SetTransferMode(1);
+  ASSERT_EQ(0, device.StartStream());
+  EXPECT_EQ(0, instance.SetCameraNumber(1));
+  EXPECT_EQ(2u, instance.codes().TakeNewest());
+  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-0", device.device_path());  // still the streaming camera
+  EXPECT_EQ(0, device.StopStream());
+  EXPECT_EQ(1, instance.SetCameraNumber(1));
+  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-1", device.device_path());
+}
+
+}  // namespace
+}  // namespace kt

@@ -118,3 +118,22 @@ TEST_F(EnumerationTest, InternalTemperatureFromTheCamera) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// Off Windows the library's own transport is the simulated driver, with one
+// camera at slot 0 from the start.
+TEST(DefaultCameraTest, SlotZeroHoldsACameraWithAPlausibleTemperature) {
+  const int id = KolThermo_Initialize(nullptr);
+  ASSERT_NE(0, id);
+  EXPECT_EQ(0, KolThermo_GetLastError(id));  // the internal temperature was read
+  KolThermoWChar name[18];
+  EXPECT_EQ(1, KolThermo_IsCameraEnableW(id, 0, name, 18));
+  for (int slot = 1; slot < 8; ++slot) EXPECT_EQ(0, KolThermo_IsCameraEnableW(id, slot, name, 18));
+  int status = 0;
+  const float celsius = KolThermo_GetInternalTemperature(id, &status);
+  EXPECT_EQ(1, status);
+  EXPECT_GT(celsius, 10.0f);
+  EXPECT_LT(celsius, 50.0f);
+  EXPECT_EQ(1, KolThermo_Release(id));
+}
+#endif
