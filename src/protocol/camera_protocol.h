@@ -28,15 +28,15 @@ inline constexpr uint32_t kCommandSize = 64;
 inline constexpr uint32_t kReplySize = 64;
 
 // Command codes (byte 0 of a command).
-inline constexpr uint8_t kCmdStartTransfer = 2;         // before every frame read
-inline constexpr uint8_t kCmdWriteSensorRegister = 4;   // addr hi, addr lo, value
-inline constexpr uint8_t kCmdSelectCamera = 6;          // no arguments
-inline constexpr uint8_t kCmdFrameLength = 9;           // 32-bit LE transfer unit count
-inline constexpr uint8_t kCmdTransferMode = 10;         // mode byte
-inline constexpr uint8_t kCmdReadSensorRegister = 12;   // addr hi, addr lo; 2 replies
-inline constexpr uint8_t kCmdWriteControlRegister = 37; // addr, value
-inline constexpr uint8_t kCmdReadControlRegister = 38;  // addr; 2 replies
-inline constexpr uint8_t kCmdNucRequest = 64;           // 101, 3, 6, 0, 1
+inline constexpr uint8_t kCmdStartTransfer = 2;          // before every frame read
+inline constexpr uint8_t kCmdWriteSensorRegister = 4;    // addr hi, addr lo, value
+inline constexpr uint8_t kCmdSelectCamera = 6;           // no arguments
+inline constexpr uint8_t kCmdFrameLength = 9;            // 32-bit LE transfer unit count
+inline constexpr uint8_t kCmdTransferMode = 10;          // mode byte
+inline constexpr uint8_t kCmdReadSensorRegister = 12;    // addr hi, addr lo; 2 replies
+inline constexpr uint8_t kCmdWriteControlRegister = 37;  // addr, value
+inline constexpr uint8_t kCmdReadControlRegister = 38;   // addr; 2 replies
+inline constexpr uint8_t kCmdNucRequest = 64;            // 101, 3, 6, 0, 1
 
 // Command 12 with this byte 1 reads the internal temperature: the second reply
 // holds the raw value, high byte first.
@@ -46,18 +46,18 @@ inline constexpr uint8_t kNucArguments[5] = {101, 3, 6, 0, 1};
 
 // Sensor registers (16-bit address, 8-bit value).
 namespace sensor {
-inline constexpr uint16_t kIdentity0 = 0;  // 0..3 read at start-up, values unused
-inline constexpr uint16_t kControlBits = 64;       // bit 0 and bit 1 set at start-up
-inline constexpr uint16_t kBias = 65;              // 32 during set-up, 96 when running
+inline constexpr uint16_t kIdentity0 = 0;     // 0..3 read at start-up, values unused
+inline constexpr uint16_t kControlBits = 64;  // bit 0 and bit 1 set at start-up
+inline constexpr uint16_t kBias = 65;         // 32 during set-up, 96 when running
 inline constexpr uint16_t kWindowYHigh = 67;
-inline constexpr uint16_t kWindowYHalf = 68;       // y / 2
+inline constexpr uint16_t kWindowYHalf = 68;  // y / 2
 inline constexpr uint16_t kWindowHeightHigh = 69;
 inline constexpr uint16_t kWindowHeightHalf = 70;  // height / 2 - 1
 inline constexpr uint16_t kWindowXHigh = 71;
-inline constexpr uint16_t kWindowXHalf = 72;       // x / 2
+inline constexpr uint16_t kWindowXHalf = 72;  // x / 2
 inline constexpr uint16_t kWindowWidthHigh = 73;
-inline constexpr uint16_t kWindowWidthHalf = 74;   // width / 2
-inline constexpr uint16_t kWindowApply = 86;       // 1 applies the window
+inline constexpr uint16_t kWindowWidthHalf = 74;  // width / 2
+inline constexpr uint16_t kWindowApply = 86;      // 1 applies the window
 inline constexpr uint16_t kTiming = 91;
 inline constexpr uint16_t kMode = 92;
 inline constexpr uint16_t kReadoutControl = 98;
@@ -77,13 +77,13 @@ inline constexpr uint8_t kFrameLength0 = 0;
 inline constexpr uint8_t kFrameLength1 = 1;
 inline constexpr uint8_t kFrameLength2 = 2;
 inline constexpr uint8_t kFrameLength3 = 3;
-inline constexpr uint8_t kTriggerInput = 7;   // bit 2: the trigger input
+inline constexpr uint8_t kTriggerInput = 7;  // bit 2: the trigger input
 inline constexpr uint8_t kTriggerBit = 0x04;
-inline constexpr uint8_t kPixelFormat = 14;   // 9: two bytes per pixel, 8: one
+inline constexpr uint8_t kPixelFormat = 14;  // 9: two bytes per pixel, 8: one
 inline constexpr uint8_t kPixelFormat16Bit = 9;
 inline constexpr uint8_t kPixelFormat8Bit = 8;
-inline constexpr uint8_t kSensorReset = 80;   // pulsed 0, 16, 0 at start-up
-inline constexpr uint8_t kStandby = 84;       // 0 at start-up
+inline constexpr uint8_t kSensorReset = 80;  // pulsed 0, 16, 0 at start-up
+inline constexpr uint8_t kStandby = 84;      // 0 at start-up
 }  // namespace control
 
 // The sensor's full frame.

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building and testing the SDK needs.
+# Idempotent: when everything is already there it only asks dpkg and returns.
+#
+# Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--all] [--list]
+#   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark (default)
+#   --windows  mingw-w64 cross compilers and binutils, wine64 (no wine32)
+#   --format   clang-format only
+#   --all      every set
+#   --list     print the packages of the chosen sets and exit
+set -euo pipefail
+
+native_packages() {
+  echo cmake ninja-build g++ clang binutils pkg-config \
+    libgtest-dev libgmock-dev libbenchmark-dev clang-format
+}
+
+windows_packages() {
+  echo g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
+    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine64
+}
+
+format_packages() {
+  echo clang-format
+}
+
+want=()
+list_only=0
+for arg in "$@"; do
+  case $arg in
+    --native) want+=(native) ;;
+    --windows) want+=(windows) ;;
+    --format) want+=(format) ;;
+    --all) want+=(native windows format) ;;
+    --list) list_only=1 ;;
+    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
+    *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
+  esac
+done
+((${#want[@]})) || want=(native)
+
+packages=()
+for set in "${want[@]}"; do
+  read -r -a more <<<"$("${set}_packages")"
+  packages+=("${more[@]}")
+done
+if ((list_only)); then
+  printf '%s\n' "${packages[@]}" | sort -u
+  exit 0
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [[ $status == installed ]] || missing+=("$package")
+done
+if ((${#missing[@]} == 0)); then
+  echo "install-deps: ${want[*]} packages already installed"
+  exit 0
+fi
+# Several sets may name the same package.
+mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
+
+sudo=()
+if ((EUID != 0)); then
+  command -v sudo >/dev/null || {
+    echo "install-deps: not root and sudo is missing; install as root: ${missing[*]}" >&2
+    exit 1
+  }
+  sudo=(sudo)
+fi
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q -y -o Dpkg::Use-Pty=0)
+
+echo "install-deps: installing ${missing[*]}"
+"${apt[@]}" update -qq
+"${apt[@]}" install --no-install-recommends "${missing[@]}"
+echo "install-deps: done"
