@@ -8,7 +8,11 @@ using kt::CKolThermo;
 extern "C" {
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Preview(int id) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+  return CallInstance(id, 0, [](CKolThermo& instance) {
+    if (instance.StartPreview() != 0) return 1;
+    instance.Close();  // a failed start leaves the instance closed and idle
+    return 0;
+  });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Close(int id) {
@@ -24,11 +28,11 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Start(int id) {
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_OneShot(int id) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.OneShot(); });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Trigger(int id) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Trigger(); });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetNewID(int id) {

@@ -23,7 +23,7 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableA(int id, const char* path) {
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Nuc(int id) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.StartNucHold(); });
 }
 
 KOLTHERMO_API float KOLTHERMO_CALL KolThermo_GetInternalTemperature(int id, int* status) {

@@ -2,9 +2,11 @@
 
 #include <new>
 
+#include "platform/clock.h"
+
 namespace kt {
 
-CKolThermo::CKolThermo() = default;
+CKolThermo::CKolThermo() : rate_window_start_(platform::TimerTickMs()) {}
 
 CKolThermo::~CKolThermo() {
   Close();
@@ -79,19 +81,6 @@ int32_t CKolThermo::GetNewID() {
 size_t CKolThermo::ring_slot_count() {
   std::lock_guard lock(frame_lock_);
   return ring_.size();
-}
-
-int CKolThermo::Close() {
-  StopPreview();
-  return 1;
-}
-
-int CKolThermo::StopPreview() {
-  run_flag_.store(0);
-  // No capture thread or stream can be running yet: acquisition is not built.
-  if (state_.load() == 0) return 1;
-  state_.store(0);
-  return 1;
 }
 
 int CKolThermo::Pause() {

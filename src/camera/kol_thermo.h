@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "camera/code_store.h"
@@ -18,6 +19,8 @@
 #include "device/kol_cam_sdk.h"
 #include "imaging/colour_mapping.h"
 #include "imaging/dib_surface.h"
+#include "imaging/live_display.h"
+#include "platform/event.h"
 #include "thermal/thermo_table.h"
 
 namespace kt {
@@ -50,6 +53,10 @@ class CKolThermo {
   // read fails or the result is exactly 0.0 (no reading).
   bool ReadInternalTemperature(float* celsius);
 
+  // ---- Acquisition (host threads; serialised by the control lock) ----
+  // Starts continuous acquisition: 1, or 0 having raised the cause. Already
+  // previewing (also after the camera was lost): 1 and nothing else.
+  int StartPreview();
   // Stops acquisition and releases the display resources. Always 1.
   int Close();
   // Stops the capture thread and the stream. 1, or 0 when the device reported a
@@ -57,6 +64,27 @@ class CKolThermo {
   int StopPreview();
   int Pause();
   int Start();
+  // One frame on demand, or on the camera's trigger input (a falling edge of
+  // control register 7 bit 2 within 3000 ms). The new frame ID, or 0.
+  int32_t OneShot();
+  int32_t Trigger();
+
+  // Asks the camera for a non-uniformity correction and holds back frames for
+  // the NUC hold time (parameter 10) while it settles. Returns 1.
+  int StartNucHold();
+
+  // ---- Frame fetch (host threads) ----
+  // Copies the frame with `frame_id` into `buffer` (raw 16-bit codes or the
+  // false-colour picture), rows in the order parameter 17 selects. 1, or 0
+  // with code 5 (no such frame) or 6 (buffer missing or too small).
+  int GetRaw(int32_t frame_id, void* buffer, uint32_t size_bytes);
+  int GetColor(int32_t frame_id, void* buffer, uint32_t size_bytes);
+
+  // Supplies the display window that published frames are drawn into; no
+  // export does this. Call only while not previewing.
+  void AttachDisplay(void* window, platform::DeviceContext dc, const char16_t* class_name) {
+    display_.Attach(window, dc, class_name);
+  }
 
   // Camera enumeration and selection. IsCameraEnable writes the display name
   // of a present camera ("KolThermoV7R2K_01" for slot 0) into `name`, which
@@ -82,7 +110,27 @@ class CKolThermo {
   // Converts the sensor's raw internal-temperature value to degrees Celsius.
   static float InternalTemperatureFromRaw(uint16_t raw);
 
+  // Timing constants of acquisition, in clock milliseconds.
+  static constexpr uint32_t kPauseSleepMs = 10;
+  static constexpr uint32_t kRateWindowMs = 1000;
+  static constexpr uint32_t kTriggerWaitMs = 3000;
+
  private:
+  enum class FrameKind { kRaw, kColour };
+
+  int Prepare();
+  void CaptureLoop();
+  bool NucHoldActive(uint32_t now) const;
+  void CountFrame(uint32_t now);
+  void DrawFrame();
+  // Capture-loop steps whose bodies belong to drift correction and recording.
+  void DriftCheck(uint32_t now);
+  void BeginRecording();
+  void RecordFrame();
+  void EndRecording();
+  int32_t GrabSingleFrame();
+  int CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uint32_t size_bytes);
+
   void RebuildFrameRing();
   int32_t GetInstanceParam(int32_t id, bool* handled);
   int SetInstanceParam(int32_t id, int32_t value, bool* handled);
@@ -105,6 +153,17 @@ class CKolThermo {
   // frames, camera selection) so two host threads never drive the device's
   // stream and set-up at once. Never taken by the capture thread.
   std::mutex control_lock_;
+  // The display window the capture thread draws into.
+  LiveDisplay display_;
+  // The capture thread and the event it signals when it ends; created and
+  // joined by host threads under the control lock.
+  std::thread capture_thread_;
+  std::unique_ptr<platform::Event> thread_done_;
+  // Capture thread only: frames counted in the current rate window, its start,
+  // and the time of the last drift check.
+  int32_t frame_counter_ = 0;
+  uint32_t rate_window_start_ = 0;
+  uint32_t last_drift_check_ = 0;
 
   // Settings and state shared between the host's threads and the capture
   // thread: atomics, each read whole.

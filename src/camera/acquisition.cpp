@@ -1,0 +1,263 @@
+// Acquisition: preparing the frame ring and the camera, starting and stopping
+// preview, the capture loop, and single frames on demand or on the trigger.
+//
+// Threads: StartPreview, StopPreview, Close, OneShot and Trigger run on host
+// threads and are serialised by the control lock; the capture loop runs on the
+// capture thread. The frame lock guards the current slot index and every slot's
+// contents: the capture thread fills, maps and publishes a slot under it, and a
+// host fetch copies a slot out under it, so no reader ever sees a slot half
+// refilled.
+#include <new>
+#include <system_error>
+
+#include "camera/frame_id.h"
+#include "camera/kol_thermo.h"
+#include "imaging/colour_map.h"
+#include "platform/clock.h"
+
+namespace kt {
+
+bool CKolThermo::NucHoldActive(uint32_t now) const {
+  const uint32_t start = nuc_start_time_.load();
+  if (start == 0) return false;
+  // Compared in 64 bits: a negative hold time (parameter 10 is unchecked)
+  // means no hold, not a hold of 49 days.
+  return static_cast<int64_t>(now - start) < static_cast<int64_t>(nuc_hold_ms_.load());
+}
+
+int CKolThermo::Prepare() {
+  if (device_.IsPresent(device_.selected_slot()) == 0) {
+    Raise(EventCode::kCameraNotAvailable);
+    return 0;
+  }
+  {
+    std::lock_guard lock(frame_lock_);
+    bool created = !ring_.empty();
+    for (auto& slot : ring_) {
+      slot->frame_id.store(0);
+      if (slot->raw.Create(kImageWidth, kImageHeight, 16) == 0 ||
+          slot->colour.Create(kImageWidth, kImageHeight, 24) == 0) {
+        created = false;
+        break;
+      }
+    }
+    if (!created) {
+      Raise(EventCode::kBufferOrMemory);
+      return 0;
+    }
+  }
+  spare_raw_.Create(kImageWidth, kImageHeight, 16);
+  device_.SetWindow(0, 0, kImageWidth, kImageHeight, 0);
+  device_.SetTransferMode(1);
+  float temperature = 0.0f;
+  if (!ReadInternalTemperature(&temperature)) Raise(EventCode::kDeviceControlFailed);
+  if (display_scratch_) display_.PrepareScratch(*display_scratch_);
+  return 1;
+}
+
+int CKolThermo::StartPreview() {
+  std::lock_guard control(control_lock_);
+  if (state_.load() == 1) return 1;
+  if (Prepare() == 0) return 0;
+
+  run_flag_.store(1);
+  bool started = true;
+  try {
+    thread_done_ = std::make_unique<platform::Event>(platform::Event::ResetMode::kManual);
+    capture_thread_ = std::thread([this] {
+      CaptureLoop();
+      thread_done_->Set();
+    });
+  } catch (const std::exception&) {  // std::system_error, std::bad_alloc
+    started = false;
+  }
+  if (!started) {
+    StopPreview();
+    Raise(EventCode::kThreadNotStarted);
+    return 0;
+  }
+  // Parameters 15 and 16 are applied again at every start; 16 is refused
+  // (code 10) each time.
+  SetParam(15, nuc_on_drift_.load());
+  SetParam(16, parameter16_value_);
+  if (device_.StartStream() != kDeviceOk) {
+    StopPreview();
+    Raise(EventCode::kDeviceControlFailed);
+    return 0;
+  }
+  state_.store(1);
+  return 1;
+}
+
+int CKolThermo::StopPreview() {
+  run_flag_.store(0);
+  if (thread_done_) {
+    thread_done_->Wait(platform::kInfinite);
+    if (capture_thread_.joinable()) capture_thread_.join();
+    thread_done_.reset();
+  }
+  if (state_.load() == 0) return 1;
+  state_.store(0);
+  if (device_.StopStream() != kDeviceOk) {
+    Raise(EventCode::kDeviceControlFailed);
+    return 0;
+  }
+  return 1;
+}
+
+int CKolThermo::Close() {
+  std::lock_guard control(control_lock_);
+  display_.Teardown();
+  StopPreview();
+  return 1;
+}
+
+void CKolThermo::CaptureLoop() {
+  BeginRecording();
+  while (run_flag_.load() != 0) {
+    const int32_t interval = loop_interval_ms_.load();
+    platform::SleepMs(interval > 0 ? static_cast<uint32_t>(interval) : 0u);
+    if (run_flag_.load() != 1) continue;
+
+    const uint32_t now = platform::TimerTickMs();
+    DriftCheck(now);
+
+    const int waited = device_.WaitFrame();
+    if (waited == kWaitDeviceLost) {
+      run_flag_.store(0);
+      Raise(EventCode::kCameraLost);
+      break;
+    }
+    if (waited != kWaitFrameReady) continue;
+
+    if (pause_flag_.load() != 0) {
+      platform::SleepMs(kPauseSleepMs);
+      continue;
+    }
+    if (NucHoldActive(now)) {
+      device_.CopyFrame(spare_raw_.pixels());  // dropped: the camera is settling
+      continue;
+    }
+
+    int32_t published_id = 0;
+    {
+      std::unique_lock lock(frame_lock_);
+      const size_t next = (static_cast<size_t>(current_slot_) + 1) % ring_.size();
+      FrameSlot& slot = *ring_[next];
+      slot.frame_id.store(FormFrameId(1));
+      if (device_.CopyFrame(slot.raw.pixels()) != kDeviceOk) {
+        lock.unlock();
+        Raise(EventCode::kFrameTransferFailed);
+        continue;
+      }
+      if (NucHoldActive(platform::TimerTickMs())) continue;
+      // Mapped before it is published, so the colour picture of a frame ID
+      // the host can see is always that frame's.
+      MapFrameToColour(colour_, slot.raw, slot.colour.pixels(), slot.colour.stride());
+      current_slot_ = static_cast<int32_t>(next);
+      published_id = slot.frame_id.load();
+    }
+    CountFrame(platform::TimerTickMs());
+    DrawFrame();
+    RecordFrame();
+    codes_.AnnounceFrame(published_id);
+  }
+  EndRecording();
+}
+
+void CKolThermo::CountFrame(uint32_t now) {
+  ++frame_counter_;
+  const uint32_t elapsed = now - rate_window_start_;
+  if (elapsed > kRateWindowMs) {
+    frames_per_second_x100_.store(
+        static_cast<int32_t>(static_cast<int64_t>(frame_counter_) * 100000 / elapsed));
+    frame_counter_ = 0;
+    rate_window_start_ = now;
+  }
+}
+
+void CKolThermo::DrawFrame() {
+  size_t index = 0;
+  {
+    std::lock_guard lock(frame_lock_);
+    index = static_cast<size_t>(current_slot_);
+  }
+  // The capture thread is the only writer of the slot it just published, so
+  // the colour surface is read here without the lock.
+  if (display_scratch_) display_.Draw(ring_[index]->colour, *display_scratch_, fetch_row_order_);
+}
+
+int CKolThermo::StartNucHold() {
+  nuc_start_time_.store(platform::TimerTickMs());
+  device_.RequestNuc();
+  recorded_internal_temperature_.store(0.0f);
+  return 1;
+}
+
+void CKolThermo::DriftCheck(uint32_t /*now*/) {
+  // Drift correction of the calibration table hooks in here.
+}
+
+void CKolThermo::BeginRecording() {
+  // Recording hooks in here: a requested recording starts with the loop.
+}
+
+void CKolThermo::RecordFrame() {
+  // Recording hooks in here: each published frame goes to the active recording.
+}
+
+void CKolThermo::EndRecording() {
+  // Recording hooks in here: an active recording ends with the loop.
+}
+
+int32_t CKolThermo::GrabSingleFrame() {
+  if (device_.GrabOne() != kDeviceOk) return 0;
+  std::unique_lock lock(frame_lock_);
+  current_slot_ = static_cast<int32_t>((static_cast<size_t>(current_slot_) + 1) % ring_.size());
+  FrameSlot& slot = *ring_[static_cast<size_t>(current_slot_)];
+  slot.frame_id.store(FormFrameId(0));
+  if (device_.CopyGrabbed(slot.raw.pixels()) != kDeviceOk) {
+    lock.unlock();
+    Raise(EventCode::kFrameTransferFailed);
+    return 0;
+  }
+  MapFrameToColour(colour_, slot.raw, slot.colour.pixels(), slot.colour.stride());
+  return slot.frame_id.load();
+}
+
+int32_t CKolThermo::OneShot() {
+  std::lock_guard control(control_lock_);
+  if (state_.load() == 1) return 0;
+  if (Prepare() == 0) return 0;
+  return GrabSingleFrame();
+}
+
+int32_t CKolThermo::Trigger() {
+  std::lock_guard control(control_lock_);
+  if (state_.load() == 1) return 0;
+  Raise(EventCode::kNotSupported);
+  if (Prepare() == 0) return 0;
+
+  // Wait for a falling edge of the trigger input, polling as fast as the
+  // camera answers (a failed read counts as 0).
+  const uint32_t start = platform::TimerTickMs();
+  uint8_t previous = 0;
+  bool fired = false;
+  while (platform::TimerTickMs() - start < kTriggerWaitMs) {
+    uint8_t value = 0;
+    device_.ReadControlRegister(protocol::control::kTriggerInput, &value);
+    if ((previous & protocol::control::kTriggerBit) != 0 &&
+        (value & protocol::control::kTriggerBit) == 0) {
+      fired = true;
+      break;
+    }
+    previous = value;
+  }
+  if (!fired) {
+    Raise(EventCode::kFrameTransferFailed);
+    return 0;
+  }
+  return GrabSingleFrame();
+}
+
+}  // namespace kt

@@ -1,0 +1,231 @@
+#include "imaging/colour_map.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+
+namespace kt {
+namespace {
+
+// The row loops move codes and pixels as whole machine words.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kWhite = 0xFFFFFF;
+// The re-ranged window reaches this far beyond the central area's codes.
+constexpr int32_t kRangeMargin = 120;
+// Highest calibrated raw code; the re-ranged high bound never exceeds it.
+constexpr int32_t kHighestCode = 16383;
+// Start of the running minimum, above every raw code.
+constexpr int32_t kMinimumStart = 100000;
+
+// The window one frame is mapped with, widened to 64 bits so that differences
+// of any two 32-bit bounds are exact.
+struct Window {
+  int64_t low;
+  int64_t high;
+};
+
+// Palette entries keep red in the low byte; pixels want blue, green, red.
+uint32_t PaletteToBgr(uint32_t entry) {
+  const uint32_t red = entry & 0xFFu;
+  const uint32_t green = (entry >> 8) & 0xFFu;
+  const uint32_t blue = (entry >> 16) & 0xFFu;
+  return blue | (green << 8) | (red << 16);
+}
+
+// The palette index of a code `offset` codes above the low bound of a window
+// `span` codes wide: the single-precision quotient, truncated. For windows
+// wider than 2^24 codes the float rounding can make it 360, hence the clamp.
+int32_t PaletteIndex(float offset, float span) {
+  const float scaled = offset * 360.0f;
+  const float position = scaled / span;
+  return std::min(static_cast<int32_t>(position), kPaletteSize - 1);
+}
+
+// The colour of raw code `code` under `window`, as blue, green, red in bits
+// 0-7, 8-15, 16-23. A window with high at or below low never reaches the
+// index.
+uint32_t CodeColour(int64_t code, Window window, const uint32_t* palette) {
+  if (code <= window.low) return kBlack;
+  if (code >= window.high) return kWhite;
+  const int32_t index = PaletteIndex(static_cast<float>(code - window.low),
+                                     static_cast<float>(window.high - window.low));
+  return PaletteToBgr(palette[index]);
+}
+
+uint32_t LoadCode(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+}
+
+void StoreBgr(uint8_t* p, uint32_t bgr) {
+  p[0] = static_cast<uint8_t>(bgr);
+  p[1] = static_cast<uint8_t>(bgr >> 8);
+  p[2] = static_cast<uint8_t>(bgr >> 16);
+}
+
+// Writes the lookup entries of codes first..last, all strictly inside an
+// ordinary window. A window narrower than 2^31 codes (every one the
+// auto-range makes) takes 32-bit offsets, which the compiler can turn into
+// vector conversions and divisions; converting the same integer to float
+// rounds the same way whatever its width, so the entries are identical.
+void FillPaletteRun(uint32_t* table, int64_t first, int64_t last, Window window,
+                    const uint32_t* palette) {
+  uint32_t bgr[kPaletteSize];
+  for (int i = 0; i < kPaletteSize; ++i) bgr[i] = PaletteToBgr(palette[i]);
+  const int64_t span = window.high - window.low;
+  if (span > std::numeric_limits<int32_t>::max()) {
+    for (int64_t code = first; code <= last; ++code)
+      table[code] = CodeColour(code, window, palette);
+    return;
+  }
+  const float span_float = static_cast<float>(span);
+  const auto first_offset = static_cast<int32_t>(first - window.low);
+  const auto count = static_cast<int32_t>(last - first + 1);
+  uint32_t* out = table + first;
+  for (int32_t k = 0; k < count; ++k) {
+    out[k] = bgr[PaletteIndex(static_cast<float>(first_offset + k), span_float)];
+  }
+}
+
+// Brings the record's lookup up to date for `window`. Codes that are black
+// under both the old and the new window, or white under both, keep their
+// entries, so a window that moves a little rewrites only the codes between.
+void UpdateLookup(ColourMapping& record, Window window) {
+  const int64_t black_through = window.low;
+  // With high at or below low every code above low is white.
+  const int64_t white_from = window.high > window.low ? window.high : window.low + 1;
+  int64_t first = 0;
+  int64_t last = kRawCodeCount - 1;
+  if (record.lookup_valid) {
+    if (black_through == record.lookup_black_through && white_from == record.lookup_white_from) {
+      return;
+    }
+    first = std::max<int64_t>(std::min(black_through, record.lookup_black_through) + 1, 0);
+    last = std::min<int64_t>(std::max(white_from, record.lookup_white_from) - 1, last);
+  }
+  uint32_t* table = record.lookup.get();
+  const int64_t black_last = std::min(black_through, last);
+  for (int64_t code = first; code <= black_last; ++code) table[code] = kBlack;
+  const int64_t run_first = std::max(first, black_through + 1);
+  const int64_t run_last = std::min(last, white_from - 1);
+  if (run_first <= run_last) FillPaletteRun(table, run_first, run_last, window, record.palette);
+  for (int64_t code = std::max(first, white_from); code <= last; ++code) table[code] = kWhite;
+  record.lookup_valid = true;
+  record.lookup_black_through = black_through;
+  record.lookup_white_from = white_from;
+}
+
+// Four pixels are twelve bytes, written as one 64-bit and one 32-bit word
+// (built in registers: assembling them in memory would defeat store
+// forwarding); the pixels that remain go byte by byte. Table entries have
+// bits 24-31 zero.
+void MapRowThroughLookup(const uint8_t* raw_row, uint8_t* colour_row, int32_t width,
+                         const uint32_t* table) {
+  int32_t j = 0;
+  for (; j + 4 <= width; j += 4) {
+    uint64_t codes = 0;
+    std::memcpy(&codes, raw_row + 2 * j, sizeof codes);
+    const uint64_t p0 = table[codes & 0xFFFFu];
+    const uint64_t p1 = table[(codes >> 16) & 0xFFFFu];
+    const uint64_t p2 = table[(codes >> 32) & 0xFFFFu];
+    const uint32_t p3 = table[codes >> 48];
+    const uint64_t first = p0 | (p1 << 24) | (p2 << 48);
+    const uint32_t second = static_cast<uint32_t>(p2 >> 16) | (p3 << 8);
+    std::memcpy(colour_row + 3 * j, &first, sizeof first);
+    std::memcpy(colour_row + 3 * j + 8, &second, sizeof second);
+  }
+  for (; j < width; ++j) StoreBgr(colour_row + 3 * j, table[LoadCode(raw_row + 2 * j)]);
+}
+
+void MapRowDirectly(const uint8_t* raw_row, uint8_t* colour_row, int32_t width, Window window,
+                    const uint32_t* palette) {
+  for (int32_t j = 0; j < width; ++j) {
+    StoreBgr(colour_row + 3 * j, CodeColour(LoadCode(raw_row + 2 * j), window, palette));
+  }
+}
+
+// The rows and columns whose codes steer the window: strictly inside the
+// outer twelfths of the height and sixteenths of the width.
+struct CentralArea {
+  int64_t first_row;
+  int64_t end_row;  // exclusive
+  int32_t first_col;
+  int32_t end_col;  // exclusive
+};
+
+CentralArea CentralAreaOf(int32_t width, int32_t height) {
+  CentralArea area{};
+  area.first_row = height / 12 + 1;
+  area.end_row = static_cast<int64_t>(height) * 11 / 12;
+  area.first_col = width / 16 + 1;
+  area.end_col = static_cast<int32_t>(static_cast<int64_t>(width) * 15 / 16);
+  return area;
+}
+
+// Takes one step of the auto-range count: false when the count is 0 (the
+// window stays), otherwise a positive count is decremented. A host write that
+// lands between the read and the decrement is kept: the exchange then fails
+// and the step is taken again from the host's value.
+bool StepAutoRange(std::atomic<int32_t>& count) {
+  int32_t current = count.load();
+  for (;;) {
+    if (current == 0) return false;
+    if (current < 0) return true;
+    if (count.compare_exchange_weak(current, current - 1)) return true;
+  }
+}
+
+}  // namespace
+
+int MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* colour_pixels,
+                     int colour_stride) {
+  if (raw.empty() || raw.bits_per_pixel() != 16 || colour_pixels == nullptr) return 0;
+  const int32_t width = raw.width();
+  const int32_t height = raw.height();
+  if (width <= 0 || height <= 0) return 0;
+  if (static_cast<int64_t>(colour_stride) < static_cast<int64_t>(width) * 3) return 0;
+
+  const Window window{record.low_bound.load(), record.high_bound.load()};
+
+  // The lookup belongs to whoever holds the flag; a mapper running at the same
+  // time on the same record computes its pixels directly.
+  const bool own_lookup = !record.lookup_busy.test_and_set(std::memory_order_acquire);
+  const uint32_t* table = nullptr;
+  if (own_lookup && record.lookup) {
+    UpdateLookup(record, window);
+    table = record.lookup.get();
+  }
+
+  const CentralArea central = CentralAreaOf(width, height);
+  uint32_t running_max = 0;
+  uint32_t running_min = kMinimumStart;
+  const uint8_t* raw_pixels = raw.pixels();
+  for (int32_t i = 0; i < height; ++i) {
+    const uint8_t* raw_row = raw_pixels + static_cast<ptrdiff_t>(i) * raw.stride();
+    uint8_t* colour_row = colour_pixels + static_cast<ptrdiff_t>(i) * colour_stride;
+    if (table != nullptr) {
+      MapRowThroughLookup(raw_row, colour_row, width, table);
+    } else {
+      MapRowDirectly(raw_row, colour_row, width, window, record.palette);
+    }
+    if (i >= central.first_row && i < central.end_row) {
+      for (int32_t j = central.first_col; j < central.end_col; ++j) {
+        const uint32_t code = LoadCode(raw_row + 2 * j);
+        running_max = std::max(running_max, code);
+        running_min = std::min(running_min, code);
+      }
+    }
+  }
+
+  if (own_lookup) record.lookup_busy.clear(std::memory_order_release);
+
+  if (!StepAutoRange(record.auto_range_count)) return 1;
+  record.high_bound.store(std::min(static_cast<int32_t>(running_max) + kRangeMargin, kHighestCode));
+  record.low_bound.store(std::max(static_cast<int32_t>(running_min) - kRangeMargin, 0));
+  return 1;
+}
+
+}  // namespace kt

@@ -1,0 +1,143 @@
+// Nearest-neighbour resampling between surfaces.
+
+#include "imaging/resample.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "imaging/dib_surface.h"
+
+namespace kt {
+namespace {
+
+// Gives every pixel of a 24-bit surface a colour that names its stored row
+// and column, so a copied pixel tells where it came from.
+void FillWithCoordinates(CDibSurface& surface) {
+  for (int r = 0; r < surface.height(); ++r) {
+    uint8_t* row = surface.pixels() + r * surface.stride();
+    for (int c = 0; c < surface.width(); ++c) {
+      row[c * 3 + 0] = static_cast<uint8_t>(c);
+      row[c * 3 + 1] = static_cast<uint8_t>(r);
+      row[c * 3 + 2] = static_cast<uint8_t>(((c >> 8) & 0x0F) | ((r >> 8) << 4));
+    }
+  }
+}
+
+struct Source {
+  int row;
+  int column;
+};
+
+// Where the pixel at stored row r, column c of a 24-bit surface came from.
+Source SourceOf(const CDibSurface& surface, int r, int c) {
+  const uint8_t* p = surface.pixels() + r * surface.stride() + c * 3;
+  return {p[1] | ((p[2] >> 4) << 8), p[0] | ((p[2] & 0x0F) << 8)};
+}
+
+class ResampleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(source_.Create(384, 288, 24), 1);
+    FillWithCoordinates(source_);
+  }
+  CDibSurface source_;
+};
+
+TEST_F(ResampleTest, DoubleSizeMakesTwoByTwoBlocks) {
+  CDibSurface scaled;
+  ASSERT_EQ(scaled.Create(768, 576, 24), 1);
+  ASSERT_EQ(scaled.ResampleFrom(ResampleNearest, &source_, nullptr, nullptr, 0, 0), 1);
+  for (int r = 0; r < 576; ++r) {
+    for (int c = 0; c < 768; ++c) {
+      const Source s = SourceOf(scaled, r, c);
+      ASSERT_EQ(s.row, r / 2) << r << "," << c;
+      ASSERT_EQ(s.column, c / 2) << r << "," << c;
+    }
+  }
+}
+
+TEST_F(ResampleTest, ShrinkTruncatesTheScaledIndex) {
+  // Ratios 3.84 across and 5.76 down.
+  CDibSurface straight;
+  CDibSurface mirrored;
+  ASSERT_EQ(straight.Create(100, 50, 24), 1);
+  ASSERT_EQ(mirrored.Create(100, 50, 24), 1);
+  ASSERT_EQ(straight.ResampleFrom(ResampleNearest, &source_, nullptr, nullptr, 0, 0), 1);
+  ASSERT_EQ(mirrored.ResampleFrom(ResampleNearestMirrored, &source_, nullptr, nullptr, 0, 0), 1);
+  for (int i = 0; i < 50; ++i) {
+    for (int j = 0; j < 100; ++j) {
+      const int row = i * 288 / 50;
+      const int column = j * 384 / 100;
+      ASSERT_EQ(SourceOf(straight, i, j).row, row);
+      ASSERT_EQ(SourceOf(straight, i, j).column, column);
+      ASSERT_EQ(SourceOf(mirrored, i, j).row, 287 - row);
+      ASSERT_EQ(SourceOf(mirrored, i, j).column, column);
+    }
+  }
+  EXPECT_EQ(SourceOf(straight, 49, 99).row, 282);
+  EXPECT_EQ(SourceOf(straight, 49, 99).column, 380);
+}
+
+TEST_F(ResampleTest, RectanglesPlaceOutputButOnlySourceExtentsCount) {
+  CDibSurface out;
+  ASSERT_EQ(out.Create(20, 10, 32), 1);  // 4 bytes per pixel: the fourth is never written
+  std::memset(out.pixels(), 0xAB, out.byte_size());
+  const Rect dst{2, 3, 10, 7};            // 8 x 4
+  const Rect src{100, 50, 100 + 16, 58};  // 16 x 8: ratio 2 both ways
+  ASSERT_EQ(out.ResampleFrom(ResampleNearestMirrored, &source_, &dst, &src, 0, 0), 1);
+  for (int r = 0; r < 10; ++r) {
+    for (int c = 0; c < 20; ++c) {
+      const uint8_t* p = out.pixels() + r * out.stride() + c * 4;
+      EXPECT_EQ(p[3], 0xAB);
+      const bool inside = r >= 3 && r < 7 && c >= 2 && c < 10;
+      if (!inside) {
+        EXPECT_EQ(p[0] & p[1] & p[2], 0xAB) << r << "," << c;
+        continue;
+      }
+      // Column 2 x (c - 2), without the source's left; rows from src.bottom down.
+      const int column = 2 * (c - 2);
+      const int row = 58 - 2 * (r - 3) - 1;
+      EXPECT_EQ(p[0], column) << r << "," << c;
+      EXPECT_EQ(p[1], row) << r << "," << c;
+    }
+  }
+}
+
+TEST(ResampleGuardTest, RefusesWhatWouldLeaveEitherBuffer) {
+  std::vector<uint8_t> dst(12 * 4, 0x55);  // 4 x 4, stride 12
+  std::vector<uint8_t> src(12 * 4, 0x11);
+  const std::vector<uint8_t> untouched = dst;
+  const Rect whole{0, 0, 4, 4};
+  const auto call = [&](const Rect* d, const Rect* s, int dst_bpp, int dst_stride, int src_stride,
+                        bool mirrored) {
+    const auto f = mirrored ? ResampleNearestMirrored : ResampleNearest;
+    return f(dst.data(), src.data(), d, s, 4, 4, 4, 4, dst_bpp, 3, dst_stride, src_stride, 0, 0);
+  };
+  for (bool mirrored : {false, true}) {
+    EXPECT_EQ(call(nullptr, &whole, 3, 12, 12, mirrored), 0);
+    EXPECT_EQ(call(&whole, nullptr, 3, 12, 12, mirrored), 0);
+    const Rect too_wide{0, 0, 5, 4};
+    const Rect too_tall{0, 1, 4, 5};
+    const Rect negative{-1, 0, 3, 4};
+    const Rect empty{2, 2, 2, 4};
+    const Rect reversed{3, 0, 1, 4};
+    for (const Rect& bad : {too_wide, too_tall, negative, empty, reversed}) {
+      EXPECT_EQ(call(&bad, &whole, 3, 12, 12, mirrored), 0);
+      EXPECT_EQ(call(&whole, &bad, 3, 12, 12, mirrored), 0);
+    }
+    EXPECT_EQ(call(&whole, &whole, 2, 12, 12, mirrored), 0);  // pixels too short to copy
+    EXPECT_EQ(call(&whole, &whole, 3, 11, 12, mirrored), 0);  // strides shorter than a row
+    EXPECT_EQ(call(&whole, &whole, 3, 12, 11, mirrored), 0);
+    EXPECT_EQ(ResampleNearest(nullptr, src.data(), &whole, &whole, 4, 4, 4, 4, 3, 3, 12, 12, 0, 0),
+              0);
+    EXPECT_EQ(dst, untouched);
+    EXPECT_EQ(call(&whole, &whole, 3, 12, 12, mirrored), 1);
+    EXPECT_NE(dst, untouched);
+    dst = untouched;
+  }
+}
+
+}  // namespace
+}  // namespace kt
