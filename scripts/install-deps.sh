@@ -2,10 +2,11 @@
 # Installs the Debian 12 packages that building and testing the SDK needs.
 # Idempotent: when everything is already there it only asks dpkg and returns.
 #
-# Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--all] [--list]
+# Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--fuzz] [--all] [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark (default)
 #   --windows  mingw-w64 cross compilers and binutils, wine64 (no wine32)
 #   --format   clang-format only
+#   --fuzz     clang with the libFuzzer and sanitizer runtimes, CMake, Ninja
 #   --all      every set
 #   --list     print the packages of the chosen sets and exit
 set -euo pipefail
@@ -24,6 +25,10 @@ format_packages() {
   echo clang-format
 }
 
+fuzz_packages() {
+  echo cmake ninja-build clang libclang-rt-14-dev
+}
+
 want=()
 list_only=0
 for arg in "$@"; do
@@ -31,9 +36,10 @@ for arg in "$@"; do
     --native) want+=(native) ;;
     --windows) want+=(windows) ;;
     --format) want+=(format) ;;
-    --all) want+=(native windows format) ;;
+    --fuzz) want+=(fuzz) ;;
+    --all) want+=(native windows format fuzz) ;;
     --list) list_only=1 ;;
-    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,12p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

@@ -19,10 +19,11 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetColor(int id, int frame_id, unsign
       id, 0, [=](CKolThermo& instance) { return instance.GetColor(frame_id, buffer, size_bytes); });
 }
 
-KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetTemperature(int id, int /*frame_id*/,
-                                                          float* /*buffer*/,
-                                                          unsigned int /*size_bytes*/) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetTemperature(int id, int frame_id, float* buffer,
+                                                          unsigned int size_bytes) {
+  return CallInstance(id, 0, [=](CKolThermo& instance) {
+    return instance.GetTemperature(frame_id, buffer, size_bytes);
+  });
 }
 
 }  // extern "C"

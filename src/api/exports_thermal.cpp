@@ -9,8 +9,9 @@ using kt::CKolThermo;
 
 extern "C" {
 
-KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableW(int id, const KolThermoWChar* /*path*/) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableW(int id, const KolThermoWChar* path) {
+  return CallInstance(
+      id, 0, [path](CKolThermo& instance) { return instance.SetTable(kt::AsUtf16(path)); });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableA(int id, const char* path) {

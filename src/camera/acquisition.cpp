@@ -7,6 +7,7 @@
 // contents: the capture thread fills, maps and publishes a slot under it, and a
 // host fetch copies a slot out under it, so no reader ever sees a slot half
 // refilled.
+#include <cmath>
 #include <new>
 #include <system_error>
 
@@ -194,8 +195,21 @@ int CKolThermo::StartNucHold() {
   return 1;
 }
 
-void CKolThermo::DriftCheck(uint32_t /*now*/) {
-  // Drift correction of the calibration table hooks in here.
+void CKolThermo::DriftCheck(uint32_t now) {
+  if (now - last_drift_check_ <= kDriftCheckPeriodMs) return;
+  float reading = 0.0f;
+  if (!ReadInternalTemperature(&reading)) reading = 0.0f;  // no reading counts as 0.0
+  if (std::fabs(reading - recorded_internal_temperature_.load()) > kDriftThreshold) {
+    if (nuc_on_drift_.load() != 0) device_.RequestNuc();
+    // The new reading is recorded before the table is compensated, so the
+    // table follows the camera's present temperature (compensating for the
+    // previous one would leave it a drift event behind for good). A failed
+    // reading records 0.0, for which compensation changes nothing.
+    recorded_internal_temperature_.store(reading);
+    table_.Compensate();
+    nuc_start_time_.store(now);
+  }
+  last_drift_check_ = now;
 }
 
 void CKolThermo::BeginRecording() {

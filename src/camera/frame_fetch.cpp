@@ -1,6 +1,6 @@
-// Handing a frame to the host by frame ID: raw codes or the false-colour
-// picture, copied under the frame lock so the capture thread can never refill
-// the slot halfway through the copy.
+// Handing a frame to the host by frame ID: raw codes, the false-colour picture
+// or temperatures, copied or converted under the frame lock so the capture
+// thread can never refill the slot halfway through.
 #include <cstring>
 
 #include "camera/kol_thermo.h"
@@ -18,9 +18,19 @@ int CKolThermo::CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uin
     std::lock_guard lock(frame_lock_);
     for (const auto& slot : ring_) {
       if (slot->frame_id.load() != frame_id) continue;
-      const CDibSurface& surface = kind == FrameKind::kRaw ? slot->raw : slot->colour;
-      const size_t row_bytes = static_cast<size_t>(surface.stride());
+      const CDibSurface& surface = kind == FrameKind::kColour ? slot->colour : slot->raw;
       const size_t rows = static_cast<size_t>(surface.height());
+      if (kind == FrameKind::kTemperature) {
+        const size_t needed = static_cast<size_t>(surface.width()) * rows * sizeof(float);
+        // A null buffer is refused like a short one: there is nowhere to write.
+        if (buffer == nullptr || surface.pixels() == nullptr || size_bytes < needed) {
+          failure = EventCode::kBufferOrMemory;
+          break;
+        }
+        table_.ConvertToFloat(surface, static_cast<float*>(buffer), bottom_up_rows ? 0 : 1);
+        return 1;
+      }
+      const size_t row_bytes = static_cast<size_t>(surface.stride());
       // A null buffer is refused like a short one: there is nowhere to copy to.
       if (buffer == nullptr || surface.pixels() == nullptr || size_bytes < row_bytes * rows) {
         failure = EventCode::kBufferOrMemory;
@@ -48,6 +58,10 @@ int CKolThermo::GetRaw(int32_t frame_id, void* buffer, uint32_t size_bytes) {
 
 int CKolThermo::GetColor(int32_t frame_id, void* buffer, uint32_t size_bytes) {
   return CopyFrameOut(FrameKind::kColour, frame_id, buffer, size_bytes);
+}
+
+int CKolThermo::GetTemperature(int32_t frame_id, float* buffer, uint32_t size_bytes) {
+  return CopyFrameOut(FrameKind::kTemperature, frame_id, buffer, size_bytes);
 }
 
 }  // namespace kt

@@ -79,6 +79,13 @@ class CKolThermo {
   // with code 5 (no such frame) or 6 (buffer missing or too small).
   int GetRaw(int32_t frame_id, void* buffer, uint32_t size_bytes);
   int GetColor(int32_t frame_id, void* buffer, uint32_t size_bytes);
+  // The frame's temperatures in degrees Celsius (width x height floats, -999.0
+  // where a code has no temperature), through the calibration table.
+  int GetTemperature(int32_t frame_id, float* buffer, uint32_t size_bytes);
+
+  // Loads a calibration table file: 1, then a NUC hold starts; 0 with code 9
+  // for a missing or empty path or a table that does not load.
+  int SetTable(const char16_t* path);
 
   // Supplies the display window that published frames are drawn into; no
   // export does this. Call only while not previewing.
@@ -114,17 +121,26 @@ class CKolThermo {
   static constexpr uint32_t kPauseSleepMs = 10;
   static constexpr uint32_t kRateWindowMs = 1000;
   static constexpr uint32_t kTriggerWaitMs = 3000;
+  static constexpr uint32_t kDriftCheckPeriodMs = 30000;
+  // Degrees the internal temperature must move before the table follows.
+  static constexpr float kDriftThreshold = 1.0f;
+
+  // One drift check at clock tick `now`: when more than 30000 ms have passed
+  // since the last one and the internal temperature moved by more than a
+  // degree, a NUC request (parameter 15), recompensation of the calibration
+  // table and a NUC hold. Run by the capture loop; public for tests, which
+  // must not run it while a capture thread does.
+  void DriftCheck(uint32_t now);
 
  private:
-  enum class FrameKind { kRaw, kColour };
+  enum class FrameKind { kRaw, kColour, kTemperature };
 
   int Prepare();
   void CaptureLoop();
   bool NucHoldActive(uint32_t now) const;
   void CountFrame(uint32_t now);
   void DrawFrame();
-  // Capture-loop steps whose bodies belong to drift correction and recording.
-  void DriftCheck(uint32_t now);
+  // Capture-loop steps whose bodies belong to recording.
   void BeginRecording();
   void RecordFrame();
   void EndRecording();

@@ -1,35 +1,184 @@
-// The calibration table of one instance. Table loading, conversion and drift
-// compensation build on this; for now it holds what an instance sets when it is
-// initialised: the reference to the recorded internal temperature and which
-// point list conversions read.
+// CThermoTable: the calibration table of one instance. It maps the sensor's raw
+// codes to degrees Celsius through a 16384-entry lookup table built from a
+// table file, and re-derives itself when the camera's internal temperature
+// drifts (version 4000 tables carry the drift coefficients).
+//
+// Threads: a table is loaded on a host thread and recompensated on the capture
+// thread while host threads and the capture thread read temperatures. Every
+// change builds a complete new state aside and swaps it in whole; readers take
+// a snapshot and see the old table or the new one, never a mix. Changes are
+// serialised among themselves.
 #pragma once
 
 #include <atomic>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace kt {
+
+class CDibSurface;
+
+// The marker for "no temperature" everywhere in the library.
+inline constexpr float kNoTemperature = -999.0f;
+// Raw codes 0..16383 are the calibrated range.
+inline constexpr int32_t kCalibratedCodes = 16384;
+inline constexpr int32_t kLookupEntries = 65536;
+
+// One calibration sample, 8 bytes in the file and in memory.
+struct CalibrationPoint {
+  int32_t raw = 0;
+  float temperature = 0.0f;
+};
+
+// One complete table state. Immutable once installed: a state is built aside
+// by the one writer, then published whole, so readers holding a snapshot need
+// no lock for its fields.
+struct ThermoTableState {
+  ThermoTableState();
+
+  std::vector<CalibrationPoint> base_points;         // in file order
+  std::vector<CalibrationPoint> compensated_points;  // filled by drift compensation
+  std::vector<float> lookup;                         // kLookupEntries, -999.0 when unset
+  // The interpolated temperature of every raw code 0..65535 over the active
+  // point list, computed in one sweep when that list changes; identical to
+  // the point-by-point algorithm.
+  std::vector<float> interpolated;
+  // `interpolated` converted as each integer converter writes it, so that a
+  // frame conversion is one table read per pixel.
+  std::vector<uint8_t> interpolated_uint8;
+  std::vector<int8_t> interpolated_int8;
+  std::vector<int32_t> interpolated_int32;
+  int32_t point_count = 1;  // N of the loaded table
+  int32_t header_word1 = 0;
+  int32_t header_word2 = 0;
+  float tref = 0.0f;              // internal temperature at calibration (version 4000)
+  float k1 = 0.0f;                // drift slope
+  float k0 = 0.0f;                // drift offset
+  int32_t version = 0;            // 0 none, 1..4 for the magics ending 1000..4000
+  bool read_compensated = false;  // the active-list selector
+
+  // The list Interpolate reads: the compensated list once it is selected and
+  // holds points, the base list otherwise (so headerless and direct tables
+  // still interpolate after the instance switched to compensated reading).
+  const std::vector<CalibrationPoint>& active_points() const;
+  // LookupTemperature and Interpolate over this state.
+  float Lookup(uint16_t raw) const;
+  // Codes 0..65535 read `interpolated` (always kLookupEntries long); others
+  // run the point-by-point scan.
+  float Interpolate(int32_t raw) const {
+    if (raw >= 0 && raw < kLookupEntries) return interpolated[static_cast<size_t>(raw)];
+    return InterpolateOutsideSweep(raw);
+  }
+  float InterpolateOutsideSweep(int32_t raw) const;
+  // Recomputes `interpolated` and its integer forms from the active list.
+  void PrepareInterpolation();
+  // Fills the lookup table from the points: direct (entry m = temperature of
+  // point m) or interpolating (entry i = Interpolate(i), from `interpolated`,
+  // so PrepareInterpolation must have run). False, changing nothing, with
+  // fewer than 2 points.
+  bool BuildLookup(bool interpolating);
+};
+
+// The integer converters' clamps: at most 0.0 gives 0, at least 255.0 gives
+// 255, else truncation (NaN gives 0).
+uint8_t ClampToUInt8(float temperature);
+// At most -128.0 gives -128, at least 127.0 gives 127, else truncation (NaN
+// gives 0).
+int8_t ClampToInt8(float temperature);
+
+// A float truncated toward zero into int32. NaN and values outside the int32
+// range give INT32_MIN, the value x86 conversion instructions give, so that a
+// hostile table cannot make the conversion undefined.
+inline int32_t TruncateToInt32(float value) {
+  if (!(value > -2147483904.0f && value < 2147483648.0f)) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+// The averaged ten-point interpolation of raw code `raw`, point by point over
+// the first min(n, point_count) of `points`; -999.0 where no temperature
+// exists. Every raw-code difference wraps as 32-bit arithmetic, so hostile
+// codes cannot overflow.
+float InterpolatePoints(const CalibrationPoint* points, size_t n, int32_t point_count, int32_t raw);
+// The same for every raw code 0..65535 at once into out[0..65535], in one
+// pass over the points; bit for bit equal to InterpolatePoints.
+void SweepInterpolation(const CalibrationPoint* points, size_t n, int32_t point_count, float* out);
+
+// What a table file holds, before it is installed.
+struct ParsedTable {
+  int32_t version = 0;  // 1..4, or 0 for a headerless file (keeps the version in use)
+  bool interpolating = false;
+  int32_t header_word1 = 0;
+  int32_t header_word2 = 0;
+  float tref = 0.0f;
+  float k1 = 0.0f;
+  float k0 = 0.0f;
+  std::vector<CalibrationPoint> points;  // the N points, N in 1..16384
+};
+
+// Recognises the layout and reads the points of `sub_table` (version 2000
+// only). False for a file that is shorter than its header or its points, a
+// sub-table index or offset outside the file, or N outside 1..16384; it never
+// reads outside data[0..size).
+bool ParseCalibrationTable(const uint8_t* data, size_t size, int32_t sub_table, ParsedTable* out);
 
 class CThermoTable {
  public:
   enum class ActiveList { kBase, kCompensated };
 
-  CThermoTable() = default;
+  CThermoTable();
   CThermoTable(const CThermoTable&) = delete;
   CThermoTable& operator=(const CThermoTable&) = delete;
 
-  // The instance's recorded internal temperature, read by drift compensation.
-  void SetRecordedTemperatureSource(const std::atomic<float>* source) {
-    recorded_temperature_.store(source, std::memory_order_release);
-  }
-  const std::atomic<float>* recorded_temperature_source() const {
-    return recorded_temperature_.load(std::memory_order_acquire);
-  }
+  // Reads the file whole and installs the table for `sub_table` (version 2000
+  // files only). 1 on success; 0 when the file cannot be read or is rejected,
+  // and then the table in use is unchanged.
+  int LoadTable(const char16_t* path, int32_t sub_table);
+  // The same from bytes already in memory.
+  int LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table);
 
-  void SelectActiveList(ActiveList list) { active_list_.store(list, std::memory_order_release); }
-  ActiveList active_list() const { return active_list_.load(std::memory_order_acquire); }
+  // Drift compensation of a version 4000 table for the recorded internal
+  // temperature: 1 when it rebuilt the points and the lookup table, else 0.
+  int Compensate();
+
+  // The temperature of a raw code through the lookup table, or -999.0.
+  float LookupTemperature(uint16_t raw) const;
+  // The averaged linear interpolation over the active point list, or -999.0.
+  float Interpolate(int32_t raw) const;
+
+  // Frame converters: the raw surface's codes to temperatures, rows of exactly
+  // width elements. 1 after converting; 0 for a null output or a raw surface
+  // without pixel memory (or not 16 bits per pixel).
+  int ConvertToFloat(const CDibSurface& raw, float* out, int flip) const;
+  int ConvertToUInt8(const CDibSurface& raw, uint8_t* out, int flip) const;
+  int ConvertToInt8(const CDibSurface& raw, int8_t* out, int flip) const;
+  int ConvertToInt32(const CDibSurface& raw, int32_t* out, int flip) const;
+
+  // A consistent view of the table for a whole frame or a whole recording step.
+  std::shared_ptr<const ThermoTableState> Snapshot() const;
+
+  // The instance's recorded internal temperature, read by Compensate.
+  void SetRecordedTemperatureSource(const std::atomic<float>* source);
+  const std::atomic<float>* recorded_temperature_source() const;
+  void SelectActiveList(ActiveList list);
+  ActiveList active_list() const;
+
+  int32_t version() const { return Snapshot()->version; }
 
  private:
+  void Install(std::shared_ptr<const ThermoTableState> state);
+  // Drift compensation into a state being built; the caller holds writer_lock_.
+  bool CompensateState(ThermoTableState* state) const;
+
+  // Serialises loads and compensations (writers); readers never take it.
+  std::mutex writer_lock_;
+  // Guards the pointer only (held for a copy of it, never for table work).
+  mutable std::mutex state_lock_;
+  std::shared_ptr<const ThermoTableState> state_;  // guarded by state_lock_
   std::atomic<const std::atomic<float>*> recorded_temperature_{nullptr};
-  std::atomic<ActiveList> active_list_{ActiveList::kBase};
 };
 
 }  // namespace kt

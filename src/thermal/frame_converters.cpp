@@ -1,0 +1,113 @@
+// Whole-frame conversion of a raw surface to temperatures. Each converter
+// takes one snapshot for the whole frame, so a frame never mixes two tables.
+// The float converter reads the lookup table; the integer ones read the
+// interpolated temperature of every 16-bit code, already clamped and
+// truncated as each of them writes it.
+#include <cstring>
+
+#include "imaging/dib_surface.h"
+#include "thermal/thermo_table.h"
+
+namespace kt {
+namespace {
+
+bool IsConvertible(const CDibSurface& raw) {
+  return raw.pixels() != nullptr && raw.bits_per_pixel() == 16 && raw.width() > 0 &&
+         raw.height() > 0 && raw.stride() >= 2 * raw.width();
+}
+
+// Calls convert(raw row pointer, output row pointer) for every row; output row
+// k comes from stored row k, or from row h - 1 - k when `reversed`.
+template <typename Out, typename RowFunction>
+void ForEachRow(const CDibSurface& raw, Out* out, bool reversed, RowFunction convert) {
+  const int32_t height = raw.height();
+  const auto width = static_cast<size_t>(raw.width());
+  for (int32_t k = 0; k < height; ++k) {
+    const int32_t source_row = reversed ? height - 1 - k : k;
+    const uint8_t* source =
+        raw.pixels() + static_cast<size_t>(source_row) * static_cast<size_t>(raw.stride());
+    convert(source, out + static_cast<size_t>(k) * width, width);
+  }
+}
+
+uint16_t CodeAt(const uint8_t* row, size_t j) {
+  uint16_t code = 0;
+  std::memcpy(&code, row + 2 * j, sizeof code);
+  return code;
+}
+
+// out[j] = table[code j of the row]. Codes are read eight at a time, before
+// their table reads and the stores, so that a store into the output cannot
+// force the codes to be read again.
+template <typename T>
+void GatherRow(const uint8_t* source, const T* table, T* out, size_t width) {
+  constexpr size_t kBatch = 8;
+  size_t j = 0;
+  for (; j + kBatch <= width; j += kBatch) {
+    uint16_t codes[kBatch];
+    std::memcpy(codes, source + 2 * j, sizeof codes);
+    T values[kBatch];
+    for (size_t k = 0; k < kBatch; ++k) values[k] = table[codes[k]];
+    std::memcpy(out + j, values, sizeof values);
+  }
+  for (; j < width; ++j) out[j] = table[CodeAt(source, j)];
+}
+
+// Converts every pixel through a 65536-entry table of results.
+template <typename T>
+void ConvertThroughTable(const CDibSurface& raw, const T* table, T* out, bool reversed) {
+  ForEachRow(raw, out, reversed, [table](const uint8_t* source, T* row, size_t width) {
+    GatherRow(source, table, row, width);
+  });
+}
+
+}  // namespace
+
+uint8_t ClampToUInt8(float temperature) {
+  if (temperature <= 0.0f) return 0;
+  if (temperature >= 255.0f) return 255;
+  if (temperature != temperature) return 0;  // NaN from a hostile table
+  return static_cast<uint8_t>(temperature);
+}
+
+int8_t ClampToInt8(float temperature) {
+  if (temperature <= -128.0f) return -128;
+  if (temperature >= 127.0f) return 127;
+  if (temperature != temperature) return 0;  // NaN from a hostile table
+  return static_cast<int8_t>(temperature);
+}
+
+int CThermoTable::ConvertToFloat(const CDibSurface& raw, float* out, int flip) const {
+  if (out == nullptr || !IsConvertible(raw)) return 0;
+  const std::shared_ptr<const ThermoTableState> state = Snapshot();
+  // Every entry from 16384 on is -999.0, so indexing with any code gives
+  // LookupTemperature's result without a range test.
+  ConvertThroughTable(raw, state->lookup.data(), out, flip != 0);
+  return 1;
+}
+
+int CThermoTable::ConvertToUInt8(const CDibSurface& raw, uint8_t* out, int flip) const {
+  if (out == nullptr || !IsConvertible(raw)) return 0;
+  const std::shared_ptr<const ThermoTableState> state = Snapshot();
+  // Stored rows run bottom-up: flag 0 writes the top row first.
+  ConvertThroughTable(raw, state->interpolated_uint8.data(), out, flip == 0);
+  return 1;
+}
+
+int CThermoTable::ConvertToInt8(const CDibSurface& raw, int8_t* out, int flip) const {
+  if (out == nullptr || !IsConvertible(raw)) return 0;
+  const std::shared_ptr<const ThermoTableState> state = Snapshot();
+  // Stored rows run bottom-up: flag 0 writes the top row first.
+  ConvertThroughTable(raw, state->interpolated_int8.data(), out, flip == 0);
+  return 1;
+}
+
+int CThermoTable::ConvertToInt32(const CDibSurface& raw, int32_t* out, int flip) const {
+  if (out == nullptr || !IsConvertible(raw)) return 0;
+  const std::shared_ptr<const ThermoTableState> state = Snapshot();
+  // Stored rows run bottom-up: flag 0 writes the top row first.
+  ConvertThroughTable(raw, state->interpolated_int32.data(), out, flip == 0);
+  return 1;
+}
+
+}  // namespace kt
