@@ -7,7 +7,6 @@
 // contents: the capture thread fills, maps and publishes a slot under it, and a
 // host fetch copies a slot out under it, so no reader ever sees a slot half
 // refilled.
-#include <cmath>
 #include <new>
 #include <system_error>
 
@@ -199,7 +198,7 @@ void CKolThermo::DriftCheck(uint32_t now) {
   if (now - last_drift_check_ <= kDriftCheckPeriodMs) return;
   float reading = 0.0f;
   if (!ReadInternalTemperature(&reading)) reading = 0.0f;  // no reading counts as 0.0
-  if (std::fabs(reading - recorded_internal_temperature_.load()) > kDriftThreshold) {
+  if (IsDriftEvent(reading, recorded_internal_temperature_.load())) {
     if (nuc_on_drift_.load() != 0) device_.RequestNuc();
     // The new reading is recorded before the table is compensated, so the
     // table follows the camera's present temperature (compensating for the

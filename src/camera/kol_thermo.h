@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -131,6 +132,10 @@ class CKolThermo {
   // table and a NUC hold. Run by the capture loop; public for tests, which
   // must not run it while a capture thread does.
   void DriftCheck(uint32_t now);
+  // True when the internal temperature moved by more than the threshold.
+  static bool IsDriftEvent(float reading, float recorded) {
+    return std::fabs(reading - recorded) > kDriftThreshold;
+  }
 
  private:
   enum class FrameKind { kRaw, kColour, kTemperature };

@@ -61,6 +61,14 @@ class DriftTest : public ::testing::Test {
   test::TempDir dir_;
 };
 
+TEST(DriftEventTest, MoreThanOneDegree) {
+  EXPECT_FALSE(CKolThermo::IsDriftEvent(31.0f, 30.0f));
+  EXPECT_FALSE(CKolThermo::IsDriftEvent(29.0f, 30.0f));
+  EXPECT_TRUE(CKolThermo::IsDriftEvent(31.01f, 30.0f));
+  EXPECT_TRUE(CKolThermo::IsDriftEvent(28.99f, 30.0f));
+  EXPECT_TRUE(CKolThermo::IsDriftEvent(0.0f, 30.0f));  // a failed reading
+}
+
 TEST_F(DriftTest, LoadingATableStartsANucHold) {
   const int nucs = camera_->nuc_requests();
   ASSERT_EQ(1, instance_->SetTable(dir_.Wide("table4000.bin").c_str()));
