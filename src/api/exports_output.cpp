@@ -8,9 +8,9 @@ using kt::CallInstance;
 
 extern "C" {
 
-KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SaveW(int id, const KolThermoWChar* /*path*/,
-                                                 int /*format*/) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SaveW(int id, const KolThermoWChar* path, int format) {
+  return CallInstance(
+      id, 0, [=](kt::CKolThermo& instance) { return instance.Save(kt::AsUtf16(path), format); });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SaveA(int id, const char* path, int format) {
@@ -22,9 +22,10 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SaveA(int id, const char* path, int f
   }
 }
 
-KOLTHERMO_API int KOLTHERMO_CALL KolThermo_RecW(int id, const KolThermoWChar* /*path*/,
-                                                int /*mode*/) {
-  return CallInstance(id, 0, kt::RaiseNotSupported);
+KOLTHERMO_API int KOLTHERMO_CALL KolThermo_RecW(int id, const KolThermoWChar* path, int mode) {
+  return CallInstance(id, 0, [=](kt::CKolThermo& instance) {
+    return instance.SetRecording(kt::AsUtf16(path), mode);
+  });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_RecA(int id, const char* path, int mode) {

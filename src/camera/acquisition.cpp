@@ -211,18 +211,6 @@ void CKolThermo::DriftCheck(uint32_t now) {
   last_drift_check_ = now;
 }
 
-void CKolThermo::BeginRecording() {
-  // Recording hooks in here: a requested recording starts with the loop.
-}
-
-void CKolThermo::RecordFrame() {
-  // Recording hooks in here: each published frame goes to the active recording.
-}
-
-void CKolThermo::EndRecording() {
-  // Recording hooks in here: an active recording ends with the loop.
-}
-
 int32_t CKolThermo::GrabSingleFrame() {
   if (device_.GrabOne() != kDeviceOk) return 0;
   std::unique_lock lock(frame_lock_);

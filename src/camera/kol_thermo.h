@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,8 @@
 #include "imaging/colour_mapping.h"
 #include "imaging/dib_surface.h"
 #include "imaging/live_display.h"
+#include "output/avi_writer.h"
+#include "output/sdk_file.h"
 #include "platform/event.h"
 #include "thermal/thermo_table.h"
 
@@ -84,6 +87,17 @@ class CKolThermo {
   // where a code has no temperature), through the calibration table.
   int GetTemperature(int32_t frame_id, float* buffer, uint32_t size_bytes);
 
+  // Saves the current frame as a still image in format 0..13: 1, or 0 with
+  // code 1 (no frame yet), 5 (format), 9 (file) or 10 (format not in this build).
+  int Save(const char16_t* path, int32_t format);
+
+  // Requests a recording (mode 0 none, 1 raw codes, 2 AVI video, 3
+  // temperatures) into `path`; the capture loop carries it out. 0 with code 5
+  // for a null path or one longer than 259 characters (the request is then
+  // unchanged).
+  int SetRecording(const char16_t* path, int32_t mode);
+  static constexpr size_t kRecordingPathChars = 260;
+
   // Loads a calibration table file: 1, then a NUC hold starts; 0 with code 9
   // for a missing or empty path or a table that does not load.
   int SetTable(const char16_t* path);
@@ -145,10 +159,15 @@ class CKolThermo {
   bool NucHoldActive(uint32_t now) const;
   void CountFrame(uint32_t now);
   void DrawFrame();
-  // Capture-loop steps whose bodies belong to recording.
+  // Recording, run by the capture loop: start with the loop, one step per
+  // published frame (write, split, follow a changed request), stop at its end.
   void BeginRecording();
   void RecordFrame();
   void EndRecording();
+  bool StartRecording(int32_t mode, const std::u16string& name);
+  void WriteRecordingFrame(int32_t mode);
+  int StopRecording(int32_t mode);
+  void ReadRecordingRequest(int32_t* mode, std::u16string* path);
   int32_t GrabSingleFrame();
   int CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uint32_t size_bytes);
 
@@ -180,6 +199,19 @@ class CKolThermo {
   // joined by host threads under the control lock.
   std::thread capture_thread_;
   std::unique_ptr<platform::Event> thread_done_;
+  // The recording request: written by host threads, read by the capture loop
+  // once per published frame.
+  std::mutex recording_lock_;
+  std::u16string recording_path_;  // guarded by recording_lock_
+  // Capture thread only: the recording being carried out, its unsplit path
+  // and split index, its files, and scratch rows for reversed copies.
+  int32_t active_recording_mode_ = 0;
+  std::u16string active_recording_path_;
+  int32_t split_index_ = 0;
+  AviWriter avi_writer_;
+  CSdkFile data_file_;
+  std::unique_ptr<CDibSurface> temperature_surface_;
+  std::vector<uint8_t> reversed_rows_;
   // Capture thread only: frames counted in the current rate window, its start,
   // and the time of the last drift check.
   int32_t frame_counter_ = 0;

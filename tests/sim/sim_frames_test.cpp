@@ -124,17 +124,9 @@ TEST_F(SimFrames, PacesAtThirtyPerSecondAndDeliversTheNewest) {
   EXPECT_EQ(camera->frames_delivered(), 32u);
 }
 
-// Sanitizers slow every memory access tenfold; there the test still streams
-// (for the race checks) but does not judge the speed.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-constexpr bool kInstrumentedBuild = true;
-#else
-constexpr bool kInstrumentedBuild = false;
-#endif
-
 TEST_F(SimFrames, SustainsTwoHundredFortyPerSecond) {
-  // On a manual clock the waits cost no real time, so the real time per frame
-  // is the simulator's own cost, which must stay well under 1/240 s.
+  // At 240 frames per second every frame is delivered in turn; the cost of a
+  // frame read is measured by bench/sim_bench.cpp, not asserted here.
   platform::ManualClock clock(5000);
   test::ClockScope scope(clock);
   SimCamera* camera = driver_.Attach(2);
@@ -145,19 +137,11 @@ TEST_F(SimFrames, SustainsTwoHundredFortyPerSecond) {
   ASSERT_TRUE(wire.ReadFrame(frame, &moved));
   const uint64_t first_index = camera->last_frame_index();
   const uint32_t first_tick = clock.TimerTickMs();
-  const auto start = std::chrono::steady_clock::now();
   constexpr int kFrames = 120;
   for (int i = 0; i < kFrames; ++i) ASSERT_TRUE(wire.ReadFrame(frame, &moved));
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   // Every frame in turn, half a second of clock time.
   EXPECT_EQ(camera->last_frame_index() - first_index, static_cast<uint64_t>(kFrames));
   EXPECT_NEAR(clock.TimerTickMs() - first_tick, 500.0, 2.0);
-  const double ms_per_frame = seconds * 1000.0 / kFrames;
-  std::printf("simulated frame read: %.3f ms per 384x288 frame\n", ms_per_frame);
-  if (!kInstrumentedBuild) {
-    EXPECT_LT(ms_per_frame, 1000.0 / 240.0 / 2.0);
-  }
 }
 
 TEST_F(SimFrames, ShortAndFailedTransfers) {

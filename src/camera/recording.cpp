@@ -1,0 +1,201 @@
+// Recording: the host requests a mode and a path; the capture loop starts the
+// recording, writes every published frame, splits long recordings into
+// numbered files, follows a changed request and stops with acquisition.
+//
+// Threads: SetRecording runs on host threads and only stores the request under
+// the recording lock; everything else runs on the capture thread, which owns
+// the files, the AVI writer and the temperature surface.
+#include <cstring>
+#include <new>
+
+#include "camera/kol_thermo.h"
+#include "output/recording_names.h"
+#include "platform/clock.h"
+
+namespace kt {
+namespace {
+
+constexpr int32_t kRecordRaw = 1;
+constexpr int32_t kRecordVideo = 2;
+constexpr int32_t kRecordTemperature = 3;
+constexpr uint32_t kInitialVideoRate = 30;
+
+// Copies a surface's rows into `out` last stored row first.
+const uint8_t* ReversedRows(const CDibSurface& surface, std::vector<uint8_t>* out) {
+  const size_t stride = static_cast<size_t>(surface.stride());
+  const size_t rows = static_cast<size_t>(surface.height());
+  out->resize(stride * rows);
+  for (size_t k = 0; k < rows; ++k) {
+    std::memcpy(out->data() + k * stride, surface.pixels() + (rows - 1 - k) * stride, stride);
+  }
+  return out->data();
+}
+
+}  // namespace
+
+int CKolThermo::SetRecording(const char16_t* path, int32_t mode) {
+  // The path must fit the request's 260 characters with its terminator.
+  size_t length = 0;
+  if (path != nullptr) {
+    while (length < kRecordingPathChars && path[length] != u'\0') ++length;
+  }
+  if (path == nullptr || length >= kRecordingPathChars) {
+    Raise(EventCode::kInvalidArgument);
+    return 0;
+  }
+  std::lock_guard lock(recording_lock_);
+  recording_path_.assign(path, length);
+  recording_mode_.store(mode);
+  return 1;
+}
+
+void CKolThermo::ReadRecordingRequest(int32_t* mode, std::u16string* path) {
+  std::lock_guard lock(recording_lock_);
+  *mode = recording_mode_.load();
+  *path = recording_path_;
+}
+
+bool CKolThermo::StartRecording(int32_t mode, const std::u16string& name) {
+  switch (mode) {
+    case kRecordRaw:
+      if (data_file_.OpenWrite(name.c_str()) == nullptr) return false;
+      break;
+    case kRecordVideo: {
+      const CDibSurface* colour = nullptr;
+      {
+        std::lock_guard lock(frame_lock_);
+        colour = &ring_[static_cast<size_t>(current_slot_)]->colour;
+      }
+      avi_writer_.set_width(colour->width());
+      avi_writer_.set_height(colour->height());
+      avi_writer_.set_bits_per_pixel(colour->bits_per_pixel());
+      avi_writer_.set_rate(kInitialVideoRate);
+      avi_writer_.set_frame_count(0);
+      if (!avi_writer_.Open(name.c_str())) return false;
+      break;
+    }
+    case kRecordTemperature: {
+      if (data_file_.OpenWrite(name.c_str()) == nullptr) return false;
+      temperature_surface_.reset(new (std::nothrow) CDibSurface());
+      if (!temperature_surface_ ||
+          temperature_surface_->CreateInMemory(kImageWidth, kImageHeight, 32) == 0) {
+        temperature_surface_.reset();
+        data_file_.Close();
+        return false;
+      }
+      break;
+    }
+    default:
+      return false;
+  }
+  const uint32_t now = platform::TimerTickMs();
+  recording_start_time_.store(now != 0 ? now : 1);  // 0 means "not recording"
+  return true;
+}
+
+void CKolThermo::WriteRecordingFrame(int32_t mode) {
+  const FrameSlot* slot = nullptr;
+  {
+    std::lock_guard lock(frame_lock_);
+    slot = ring_[static_cast<size_t>(current_slot_)].get();
+  }
+  // The capture thread is the only writer of the slot it just published.
+  const bool picture_order = mirror_on_save_.load() == 0;
+  if (mode == kRecordRaw && data_file_.handle() != nullptr) {
+    const CDibSurface& raw = slot->raw;
+    const uint8_t* rows = picture_order ? ReversedRows(raw, &reversed_rows_) : raw.pixels();
+    data_file_.Write(rows,
+                     static_cast<uint32_t>(raw.stride()) * static_cast<uint32_t>(raw.height()));
+  } else if (mode == kRecordVideo && avi_writer_.is_open()) {
+    const CDibSurface& colour = slot->colour;
+    const uint8_t* rows = picture_order ? colour.pixels() : ReversedRows(colour, &reversed_rows_);
+    if (avi_writer_.AddFrame(rows)) avi_writer_.set_frame_count(avi_writer_.frame_count() + 1);
+  } else if (mode == kRecordTemperature && data_file_.handle() != nullptr && temperature_surface_) {
+    const CDibSurface& raw = slot->raw;
+    const auto table = table_.Snapshot();
+    const int width = raw.width();
+    const int height = raw.height();
+    auto* out = reinterpret_cast<float*>(temperature_surface_->pixels());
+    for (int k = 0; k < height; ++k) {
+      const int source_row = picture_order ? height - 1 - k : k;
+      const auto* codes =
+          reinterpret_cast<const uint16_t*>(raw.pixels() + source_row * raw.stride());
+      for (int j = 0; j < width; ++j) out[k * width + j] = table->Interpolate(codes[j]);
+    }
+    data_file_.Write(out, static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4u);
+  }
+}
+
+int CKolThermo::StopRecording(int32_t mode) {
+  switch (mode) {
+    case kRecordRaw:
+      data_file_.Close();
+      break;
+    case kRecordVideo:
+      if (avi_writer_.is_open()) {
+        // Hundredths of a frame per second, in 64 bits: 32 would overflow
+        // after 42949 frames (24 minutes at 30 frames per second). A rate of 0
+        // (no time passed) keeps the timing written when the file was opened.
+        const uint32_t elapsed = platform::TimerTickMs() - recording_start_time_.load();
+        const uint64_t rate =
+            elapsed == 0 ? 0 : static_cast<uint64_t>(avi_writer_.frame_count()) * 100000u / elapsed;
+        avi_writer_.set_rate(static_cast<uint32_t>(rate));
+        avi_writer_.Finish();
+        avi_writer_.Reset();
+      }
+      break;
+    case kRecordTemperature:
+      data_file_.Close();
+      temperature_surface_.reset();
+      break;
+    default:
+      return 0;
+  }
+  recording_start_time_.store(0);
+  return 1;
+}
+
+void CKolThermo::BeginRecording() {
+  int32_t mode = 0;
+  std::u16string path;
+  ReadRecordingRequest(&mode, &path);
+  active_recording_mode_ = mode;
+  active_recording_path_ = path;
+  split_index_ = 0;
+  if (mode != 0 && !StartRecording(mode, path)) Raise(EventCode::kFileOrTableFailed);
+}
+
+void CKolThermo::RecordFrame() {
+  int32_t mode = 0;
+  std::u16string path;
+  ReadRecordingRequest(&mode, &path);
+  if (active_recording_mode_ != 0) {
+    if (mode == active_recording_mode_ && path == active_recording_path_) {
+      WriteRecordingFrame(active_recording_mode_);
+      // Files split on the video writer's byte count (0 unless video is being
+      // written), compared unsigned as the split size always was.
+      const uint32_t written_mib = avi_writer_.riff_bytes() >> 20;
+      if (written_mib < static_cast<uint32_t>(split_size_mib_.load())) return;
+      StopRecording(active_recording_mode_);
+      ++split_index_;
+      active_recording_mode_ = 0;
+    } else {
+      StopRecording(active_recording_mode_);
+      split_index_ = 0;
+      active_recording_path_ = path;
+      active_recording_mode_ = 0;
+    }
+  }
+  if (mode == 0) return;
+  active_recording_mode_ = mode;
+  active_recording_path_ = path;
+  const std::u16string name = split_index_ == 0 ? path : NumberedRecordingName(path, split_index_);
+  if (!StartRecording(mode, name)) Raise(EventCode::kFileOrTableFailed);
+}
+
+void CKolThermo::EndRecording() {
+  if (active_recording_mode_ != 0) StopRecording(active_recording_mode_);
+  active_recording_mode_ = 0;
+}
+
+}  // namespace kt

@@ -1,0 +1,152 @@
+#include "output/still_image.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "imaging/dib_surface.h"
+#include "output/sdk_file.h"
+#include "platform/gdi.h"
+#include "thermal/thermo_table.h"
+
+namespace kt {
+namespace {
+
+constexpr uint32_t kFileHeaderSize = 14;
+constexpr uint32_t kColorTableBytes = platform::kColorTableEntries * sizeof(platform::RgbQuad);
+// Pixel data offset without and with a colour table: 54 and 1078.
+constexpr uint32_t kPlainHeaderSize = kFileHeaderSize + platform::kBitmapInfoHeaderSize;
+constexpr uint32_t kPalettedHeaderSize = kPlainHeaderSize + kColorTableBytes;
+
+bool HasName(const char16_t* path) { return path != nullptr && path[0] != u'\0'; }
+
+// The surface's pixel memory size as one write's byte count; false when the
+// surface has none or it does not fit a single write.
+bool PixelBytes(const CDibSurface& surface, uint32_t* bytes) {
+  const size_t size = surface.byte_size();
+  if (surface.empty() || size == 0 || size > UINT32_MAX) return false;
+  *bytes = static_cast<uint32_t>(size);
+  return true;
+}
+
+void PutLittleEndian32(uint8_t* at, uint32_t value) {
+  for (int b = 0; b < 4; ++b) at[b] = static_cast<uint8_t>(value >> (8 * b));
+}
+
+int SavePixelDump(const CDibSurface& surface, const char16_t* path) {
+  uint32_t bytes = 0;
+  if (!HasName(path) || !PixelBytes(surface, &bytes)) return 0;
+  CSdkFile file;
+  if (file.OpenWrite(path) == nullptr) return 0;
+  const bool written = file.Write(surface.pixels(), bytes);
+  file.Close();
+  return written ? 1 : 0;
+}
+
+// Fills a buffer of width x height samples with `convert` and writes it with
+// one write. The buffer is typed so that float and int32 samples are aligned.
+template <typename Sample>
+int WriteConvertedMap(const char16_t* path, const CDibSurface& raw, const CThermoTable& table,
+                      int (CThermoTable::*convert)(const CDibSurface&, Sample*, int) const,
+                      int flip) {
+  if (raw.empty() || raw.width() <= 0 || raw.height() <= 0) return 0;
+  const uint64_t count = static_cast<uint64_t>(raw.width()) * static_cast<uint64_t>(raw.height());
+  if (count * sizeof(Sample) > UINT32_MAX) return 0;
+  std::unique_ptr<Sample[]> samples(new (std::nothrow) Sample[static_cast<size_t>(count)]);
+  if (!samples || (table.*convert)(raw, samples.get(), flip) == 0) return 0;
+  CSdkFile file;
+  if (file.OpenWrite(path) == nullptr) return 0;
+  const bool written = file.Write(samples.get(), static_cast<uint32_t>(count * sizeof(Sample)));
+  file.Close();
+  return written ? 1 : 0;
+}
+
+}  // namespace
+
+int SaveBmpFile(const CDibSurface& surface, const char16_t* path) {
+  uint32_t pixel_bytes = 0;
+  if (!HasName(path) || !PixelBytes(surface, &pixel_bytes)) return 0;
+  const bool paletted = surface.bits_per_pixel() <= 8;
+  const uint32_t header_size = paletted ? kPalettedHeaderSize : kPlainHeaderSize;
+
+  uint8_t file_header[kFileHeaderSize] = {'B', 'M'};
+  PutLittleEndian32(file_header + 2, header_size + pixel_bytes);  // file size
+  PutLittleEndian32(file_header + 6, 0);                          // reserved
+  PutLittleEndian32(file_header + 10, header_size);               // pixel data offset
+  platform::RgbQuad colors[platform::kColorTableEntries] = {};
+  if (paletted) (void)surface.ReadColorTable(colors);
+
+  CSdkFile file;
+  if (file.OpenWrite(path) == nullptr) return 0;
+  // Every part is written even after a failure, as one write each; only the
+  // combined outcome counts.
+  bool written = file.Write(file_header, kFileHeaderSize);
+  written &= file.Write(&surface.info_header(), platform::kBitmapInfoHeaderSize);
+  if (paletted) written &= file.Write(colors, kColorTableBytes);
+  written &= file.Write(surface.pixels(), pixel_bytes);
+  file.Close();
+  return written ? 1 : 0;
+}
+
+int SaveImageFile(const char16_t* path, const CDibSurface* surface, int number) {
+  if (surface == nullptr) return 0;
+  switch (number) {
+    case kStillBmp:
+      return SaveBmpFile(*surface, path);
+    case kStillPixelDump:
+      return SavePixelDump(*surface, path);
+    case kStillJpeg100:
+    case kStillJpeg70:
+    case kStillJpeg20:
+    case kStillPng:
+    case kStillTiff:
+      // The JPEG, PNG and TIFF encoders are not linked in yet: refuse the
+      // format rather than write something else under its name.
+      static_assert(!kStillEncodersAvailable, "route numbers 2..6 to the encoders");
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+int SaveFlippedImageFile(const char16_t* path, const CDibSurface* surface, int number) {
+  if (surface == nullptr || surface->empty()) return 0;
+  // The scratch copy is released by its destructor on every return path.
+  CDibSurface mirrored;
+  if (mirrored.CreateLike(surface) == 0 || mirrored.empty()) return 0;
+  const size_t stride = static_cast<size_t>(surface->stride());
+  const size_t height = static_cast<size_t>(surface->height());
+  if (static_cast<size_t>(mirrored.stride()) != stride ||
+      static_cast<size_t>(mirrored.height()) != height) {
+    return 0;
+  }
+  const uint8_t* source = surface->pixels();
+  uint8_t* target = mirrored.pixels();
+  for (size_t row = 0; row < height; ++row) {
+    std::memcpy(target + row * stride, source + (height - 1 - row) * stride, stride);
+  }
+  const int result = SaveImageFile(path, &mirrored, number);
+  mirrored.Release();
+  return result;
+}
+
+int SaveTemperatureMap(const char16_t* path, const CDibSurface& raw, const CThermoTable& table,
+                       int number, int flip) {
+  if (!HasName(path)) return 0;
+  switch (number) {
+    case kTemperatureMapInt8:
+      return WriteConvertedMap<int8_t>(path, raw, table, &CThermoTable::ConvertToInt8, flip);
+    case kTemperatureMapUInt8:
+      return WriteConvertedMap<uint8_t>(path, raw, table, &CThermoTable::ConvertToUInt8, flip);
+    case kTemperatureMapInt32:
+      return WriteConvertedMap<int32_t>(path, raw, table, &CThermoTable::ConvertToInt32, flip);
+    case kTemperatureMapFloat:
+      return WriteConvertedMap<float>(path, raw, table, &CThermoTable::ConvertToFloat, flip);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace kt

@@ -1,0 +1,64 @@
+// Still image writers: the false-colour or raw surface of one frame written as
+// a BMP file or a bare pixel dump, and the raw surface written as a headerless
+// temperature map. They know nothing of the camera instance; the caller picks
+// the surface, the format number and the mirror flag.
+//
+// Every writer replaces an existing file of the same name and returns 1 on
+// success, 0 on failure. A failure may leave a partly written or empty file
+// behind; nothing deletes it. The writers keep no state between calls, so any
+// thread may call them, as long as nobody rewrites the surface meanwhile.
+#pragma once
+
+namespace kt {
+
+class CDibSurface;
+class CThermoTable;
+
+// Format numbers of the surface writers (SaveImageFile).
+inline constexpr int kStillBmp = 0;        // BMP file with the surface's own header
+inline constexpr int kStillPixelDump = 1;  // height x stride bytes as stored
+inline constexpr int kStillJpeg100 = 2;
+inline constexpr int kStillJpeg70 = 3;
+inline constexpr int kStillJpeg20 = 4;
+inline constexpr int kStillPng = 5;
+inline constexpr int kStillTiff = 6;
+
+// Format numbers of the temperature maps (SaveTemperatureMap).
+inline constexpr int kTemperatureMapInt8 = 10;
+inline constexpr int kTemperatureMapUInt8 = 11;
+inline constexpr int kTemperatureMapInt32 = 12;
+inline constexpr int kTemperatureMapFloat = 13;
+
+// Numbers 2..6 need the JPEG, PNG and TIFF encoders, which are not part of the
+// library yet; until they are, SaveImageFile answers those numbers with this
+// failure result and writes no file.
+inline constexpr bool kStillEncodersAvailable = false;
+
+// Writes `surface` as a BMP file: the 14-byte file header, the surface's
+// 40-byte info header unchanged, a 256-entry colour table when the surface has
+// 8 or fewer bits per pixel, then the pixel memory exactly as stored. 1 only
+// when every write succeeded; 0 without creating a file when the name is
+// missing or the surface has no pixel memory.
+int SaveBmpFile(const CDibSurface& surface, const char16_t* path);
+
+// Writes `surface` in format `number` (kStillBmp..kStillTiff) with the rows in
+// stored order. 0 for a missing name or surface, a surface without pixel
+// memory, a number outside 0..6, and numbers 2..6 while the encoders are
+// missing.
+int SaveImageFile(const char16_t* path, const CDibSurface* surface, int number);
+
+// SaveImageFile on a vertically mirrored copy of `surface` (last stored row
+// first). 0 as SaveImageFile, and when the copy cannot be made.
+int SaveFlippedImageFile(const char16_t* path, const CDibSurface* surface, int number);
+
+// Converts the raw surface's codes to temperatures with `table` and writes the
+// width x height samples with no header or padding: signed 8-bit (10),
+// unsigned 8-bit (11), 32-bit integers (12) or 32-bit floats (13), all
+// little-endian. `flip` is the mirror flag, handed to the converter, which
+// decides the row order (10..12 write the top row first when it is 0, 13 the
+// bottom row). 0 for a missing name, a number outside 10..13, a raw surface the
+// converter refuses, memory that cannot be had, or a failed open or write.
+int SaveTemperatureMap(const char16_t* path, const CDibSurface& raw, const CThermoTable& table,
+                       int number, int flip);
+
+}  // namespace kt
