@@ -170,12 +170,12 @@ TEST(TableWriterLayout, PointLimitSpreadsSamplesAndCutsDirectTables) {
 
 TEST(TableWriterLayout, OutOfRangeSpecsAreRefusedWithAReason) {
   struct Case {
-    tw::TableSpec spec;
+    tw::TableRequest request;
   };
   for (const Case& c : {Case{{tw::Layout::k2000, 0, 0}}, Case{{tw::Layout::k2000, 8, 0}},
                         Case{{tw::Layout::k4000, 1, -1}}, Case{{tw::Layout::k1000, 1, 16385}}}) {
     std::string error;
-    EXPECT_TRUE(tw::EncodeTable(c.spec, &error).empty());
+    EXPECT_TRUE(tw::EncodeTable(c.request, &error).empty());
     EXPECT_FALSE(error.empty());
   }
   // The sub-table count matters only to layout 2000.

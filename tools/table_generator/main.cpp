@@ -127,19 +127,19 @@ int Run(int argc, char** argv) {
     return UsageError("--sub-tables applies to layout 2000 only");
   }
 
-  tw::TableSpec spec;
-  spec.layout = *args.layout;
-  spec.sub_tables = args.sub_tables.value_or(1);
-  spec.point_limit = args.point_limit;
+  tw::TableRequest request;
+  request.layout = *args.layout;
+  request.sub_tables = args.sub_tables.value_or(1);
+  request.point_limit = args.point_limit;
   std::string error;
-  const std::vector<uint8_t> bytes = tw::EncodeTable(spec, &error);
+  const std::vector<uint8_t> bytes = tw::EncodeTable(request, &error);
   if (bytes.empty()) return UsageError(error);
   if (!tw::WriteTableFile(args.output, bytes, &error)) {
     std::fprintf(stderr, "kolthermo-table: %s\n", error.c_str());
     return kExitWriteFailed;
   }
   std::printf("wrote %s: layout %s, %zu bytes\n", args.output.c_str(),
-              std::string(tw::LayoutName(spec.layout)).c_str(), bytes.size());
+              std::string(tw::LayoutName(request.layout)).c_str(), bytes.size());
   return kExitWritten;
 }
 

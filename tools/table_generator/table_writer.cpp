@@ -61,29 +61,30 @@ bool Fail(std::string* error, std::string message) {
   return false;
 }
 
-bool CheckSpec(const TableSpec& spec, std::string* error) {
-  if (spec.point_limit < 0 || spec.point_limit > kMaxPoints) {
+bool CheckRequest(const TableRequest& request, std::string* error) {
+  if (request.point_limit < 0 || request.point_limit > kMaxPoints) {
     return Fail(error, "point limit must lie in 1.." + std::to_string(kMaxPoints) +
                            " (or 0 for the full table)");
   }
-  if (spec.layout == Layout::k2000 && (spec.sub_tables < 1 || spec.sub_tables > kMaxSubTables)) {
+  if (request.layout == Layout::k2000 &&
+      (request.sub_tables < 1 || request.sub_tables > kMaxSubTables)) {
     return Fail(error, "sub-table count must lie in 1.." + std::to_string(kMaxSubTables));
   }
   return true;
 }
 
-int32_t DirectCount(const TableSpec& spec) {
-  return spec.point_limit > 0 ? spec.point_limit : kMaxPoints;
+int32_t DirectCount(const TableRequest& request) {
+  return request.point_limit > 0 ? request.point_limit : kMaxPoints;
 }
 
-std::vector<uint8_t> EncodeVersion2000(const TableSpec& spec) {
+std::vector<uint8_t> EncodeVersion2000(const TableRequest& request) {
   std::vector<std::vector<TablePoint>> tables;
-  for (int32_t k = 0; k < spec.sub_tables; ++k) {
-    tables.push_back(DirectPoints(SubTableInternalTemperature(k), DirectCount(spec)));
+  for (int32_t k = 0; k < request.sub_tables; ++k) {
+    tables.push_back(DirectPoints(SubTableInternalTemperature(k), DirectCount(request)));
   }
   ByteSink sink;
   sink.Text(Magic(Layout::k2000));
-  sink.Int32(spec.sub_tables);
+  sink.Int32(request.sub_tables);
   // Sub-tables follow the offset table back to back.
   size_t offset = kMagicSize + 4 + 4 * tables.size();
   for (const auto& table : tables) {
@@ -174,37 +175,37 @@ double SubTableInternalTemperature(int32_t index) {
   return model::kReferenceInternalC + kSubTableStepC * index;
 }
 
-std::vector<uint8_t> EncodeTable(const TableSpec& spec, std::string* error) {
-  if (!CheckSpec(spec, error)) return {};
+std::vector<uint8_t> EncodeTable(const TableRequest& request, std::string* error) {
+  if (!CheckRequest(request, error)) return {};
   const double tref = model::kReferenceInternalC;
   ByteSink sink;
-  switch (spec.layout) {
+  switch (request.layout) {
     case Layout::kHeaderless: {
-      const auto points = SampledPoints(tref, spec.point_limit);
+      const auto points = SampledPoints(tref, request.point_limit);
       sink.Int32(static_cast<int32_t>(points.size()));
       sink.Points(points);
       break;
     }
     case Layout::k1000: {
-      const auto points = DirectPoints(tref, DirectCount(spec));
-      sink.Text(Magic(spec.layout));
+      const auto points = DirectPoints(tref, DirectCount(request));
+      sink.Text(Magic(request.layout));
       sink.Int32(static_cast<int32_t>(points.size()));
       sink.Points(points);
       break;
     }
     case Layout::k2000:
-      return EncodeVersion2000(spec);
+      return EncodeVersion2000(request);
     case Layout::k3000: {
-      const auto points = DirectPoints(tref, DirectCount(spec));
-      sink.Text(Magic(spec.layout));
+      const auto points = DirectPoints(tref, DirectCount(request));
+      sink.Text(Magic(request.layout));
       sink.Int32(0);  // a field loaders skip
       sink.Int32(static_cast<int32_t>(points.size()));
       sink.Points(points);
       break;
     }
     case Layout::k4000: {
-      const auto points = SampledPoints(tref, spec.point_limit);
-      sink.Text(Magic(spec.layout));
+      const auto points = SampledPoints(tref, request.point_limit);
+      sink.Text(Magic(request.layout));
       sink.Int32(0);  // header words: kept by loaders, never used
       sink.Int32(0);
       sink.Float32(static_cast<float>(tref));

@@ -33,7 +33,7 @@ inline constexpr int32_t kMaxSubTables = 7;
 inline constexpr double kSubTableStepC = 5.0;
 inline constexpr size_t kMagicSize = 24;
 
-struct TableSpec {
+struct TableRequest {
   Layout layout = Layout::k4000;
   // Version 2000 only: the number of sub-tables, 1..kMaxSubTables.
   int32_t sub_tables = 1;
@@ -63,9 +63,9 @@ std::vector<TablePoint> DirectPoints(double internal_c, int32_t count);
 // The internal temperature at which version 2000 sub-table `index` is taken.
 double SubTableInternalTemperature(int32_t index);
 
-// The whole file for `spec`. Empty with a message in `error` when the spec is
+// The whole file for `request`. Empty with a message in `error` when the request is
 // out of range.
-std::vector<uint8_t> EncodeTable(const TableSpec& spec, std::string* error);
+std::vector<uint8_t> EncodeTable(const TableRequest& request, std::string* error);
 
 // Writes `bytes` to `path`, replacing the file. On failure nothing is left
 // behind and `error` says why.
