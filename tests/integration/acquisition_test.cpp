@@ -11,6 +11,7 @@
 #include "kolthermo/kolthermo.h"
 #include "sim/frame_generator.h"
 #include "sim/sim_driver.h"
+#include "support/codes.h"
 #include "support/host_window_probe.h"
 #include "support/test_support.h"
 
@@ -46,11 +47,7 @@ class AcquisitionTest : public ::testing::Test {
   }
   void TearDown() override { KolThermo_Release(id_); }
 
-  std::vector<int> Codes() {
-    std::vector<int> codes;
-    for (int code; (code = KolThermo_GetLastError(id_)) != 0;) codes.push_back(code);
-    return codes;
-  }
+  std::vector<int> Codes() { return kt::test::DrainCodes(id_); }
   // Waits for the next frame-ready message; its frame ID, or 0.
   int NextFrame(int timeout_ms = 3000) {
     kt::test::PostedMessage message;

@@ -7,6 +7,7 @@
 
 #include "kolthermo/kolthermo.h"
 #include "sim/sim_driver.h"
+#include "support/codes.h"
 
 namespace {
 
@@ -21,11 +22,7 @@ class EnumerationTest : public ::testing::Test {
   }
   void TearDown() override { KolThermo_Release(id_); }
 
-  std::vector<int> Codes() {
-    std::vector<int> codes;
-    for (int code; (code = KolThermo_GetLastError(id_)) != 0;) codes.push_back(code);
-    return codes;
-  }
+  std::vector<int> Codes() { return kt::test::DrainCodes(id_); }
 
   kt::sim::ScopedSimDriver sim_;
   int id_ = 0;

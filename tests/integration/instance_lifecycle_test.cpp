@@ -6,6 +6,7 @@
 
 #include "kolthermo/kolthermo.h"
 #include "sim/sim_driver.h"
+#include "support/codes.h"
 #include "support/host_window_probe.h"
 
 namespace {
@@ -16,11 +17,7 @@ class InstanceLifecycleTest : public ::testing::Test {
   kt::sim::ScopedSimDriver no_cameras_;
 };
 
-std::vector<int> DrainCodes(int id) {
-  std::vector<int> codes;
-  for (int code; (code = KolThermo_GetLastError(id)) != 0;) codes.push_back(code);
-  return codes;
-}
+using kt::test::DrainCodes;
 
 TEST_F(InstanceLifecycleTest, InitializeReportsTheMissingCameraAndKeepsTheId) {
   kt::test::HostWindowProbe window;

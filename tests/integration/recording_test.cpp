@@ -13,6 +13,7 @@
 #include "kolthermo/kolthermo.h"
 #include "sim/frame_generator.h"
 #include "sim/sim_driver.h"
+#include "support/codes.h"
 #include "support/host_window_probe.h"
 #include "support/test_support.h"
 
@@ -46,11 +47,7 @@ class RecordingTest : public ::testing::Test {
   }
   void TearDown() override { KolThermo_Release(id_); }
 
-  std::vector<int> Codes() {
-    std::vector<int> codes;
-    for (int code; (code = KolThermo_GetLastError(id_)) != 0;) codes.push_back(code);
-    return codes;
-  }
+  std::vector<int> Codes() { return kt::test::DrainCodes(id_); }
   int Rec(const std::string& name, int mode) {
     const std::u16string path = dir_.Wide(name);
     return KolThermo_RecW(id_, reinterpret_cast<const KolThermoWChar*>(path.c_str()), mode);

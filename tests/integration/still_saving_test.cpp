@@ -7,6 +7,7 @@
 
 #include "kolthermo/kolthermo.h"
 #include "sim/sim_driver.h"
+#include "support/codes.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,11 +21,7 @@ class StillSavingTest : public ::testing::Test {
     Codes();
   }
   void TearDown() override { KolThermo_Release(id_); }
-  std::vector<int> Codes() {
-    std::vector<int> codes;
-    for (int code; (code = KolThermo_GetLastError(id_)) != 0;) codes.push_back(code);
-    return codes;
-  }
+  std::vector<int> Codes() { return kt::test::DrainCodes(id_); }
   int Save(const std::string& name, int format) {
     const std::u16string path = dir_.Wide(name);
     return KolThermo_SaveW(id_, reinterpret_cast<const KolThermoWChar*>(path.c_str()), format);
