@@ -3,8 +3,10 @@
 # Idempotent: when everything is already there it only asks dpkg and returns.
 #
 # Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--fuzz] [--all] [--list]
-#   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark (default)
-#   --windows  mingw-w64 cross compilers and binutils, wine64 (no wine32)
+#   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
+#              libraries and ffmpeg (default)
+#   --windows  mingw-w64 cross compilers and binutils, wine64 (no wine32), zlib
+#              for mingw, dpkg-dev (to fetch the image libraries' sources)
 #   --format   clang-format only
 #   --fuzz     clang with the libFuzzer and sanitizer runtimes, CMake, Ninja
 #   --all      every set
@@ -13,12 +15,14 @@ set -euo pipefail
 
 native_packages() {
   echo cmake ninja-build g++ clang binutils pkg-config \
-    libgtest-dev libgmock-dev libbenchmark-dev clang-format
+    libgtest-dev libgmock-dev libbenchmark-dev clang-format \
+    libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg
 }
 
 windows_packages() {
   echo g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine64
+    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine64 \
+    libz-mingw-w64-dev dpkg-dev
 }
 
 format_packages() {
@@ -39,7 +43,7 @@ for arg in "$@"; do
     --fuzz) want+=(fuzz) ;;
     --all) want+=(native windows format fuzz) ;;
     --list) list_only=1 ;;
-    -h | --help) sed -n '2,12p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,14p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done
