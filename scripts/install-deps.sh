@@ -2,13 +2,17 @@
 # Installs the Debian 12 packages that building and testing the SDK needs.
 # Idempotent: when everything is already there it only asks dpkg and returns.
 #
-# Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--fuzz] [--all] [--list]
+# Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--fuzz] [--valgrind]
+#                                [--tidy] [--python] [--all] [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
-#              libraries and ffmpeg (default)
+#              libraries, ffmpeg and the --python set (default)
 #   --windows  mingw-w64 cross compilers and binutils, wine64 (no wine32), zlib
 #              for mingw, dpkg-dev (to fetch the image libraries' sources)
 #   --format   clang-format only
 #   --fuzz     clang with the libFuzzer and sanitizer runtimes, CMake, Ninja
+#   --python   Debian's python3 with numpy and pytest (the Python package's tests)
+#   --valgrind valgrind
+#   --tidy     clang-tidy
 #   --all      every set
 #   --list     print the packages of the chosen sets and exit
 set -euo pipefail
@@ -16,7 +20,8 @@ set -euo pipefail
 native_packages() {
   echo cmake ninja-build g++ clang binutils pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev clang-format \
-    libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg
+    libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg \
+    python3 python3-pytest python3-numpy
 }
 
 windows_packages() {
@@ -29,8 +34,20 @@ format_packages() {
   echo clang-format
 }
 
+valgrind_packages() {
+  echo valgrind
+}
+
+tidy_packages() {
+  echo clang-tidy
+}
+
 fuzz_packages() {
   echo cmake ninja-build clang libclang-rt-14-dev
+}
+
+python_packages() {
+  echo python3 python3-pytest python3-numpy
 }
 
 want=()
@@ -41,9 +58,12 @@ for arg in "$@"; do
     --windows) want+=(windows) ;;
     --format) want+=(format) ;;
     --fuzz) want+=(fuzz) ;;
-    --all) want+=(native windows format fuzz) ;;
+    --valgrind) want+=(valgrind) ;;
+    --tidy) want+=(tidy) ;;
+    --python) want+=(python) ;;
+    --all) want+=(native windows format fuzz valgrind tidy python) ;;
     --list) list_only=1 ;;
-    -h | --help) sed -n '2,14p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,17p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

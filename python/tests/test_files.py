@@ -1,0 +1,149 @@
+"""Still images and recordings written through the package."""
+
+from __future__ import annotations
+
+import struct
+
+import numpy as np
+import pytest
+
+import kolthermo
+from kolthermo import EventCode, KolThermoError
+
+
+@pytest.fixture
+def paused(streaming):
+    """The shared camera with publishing paused, so the current frame stays put."""
+    streaming.pause()
+    yield streaming
+    streaming.resume()
+
+
+def test_saving_before_any_frame_raises_no_frame_to_save(camera, tmp_path):
+    target = tmp_path / "early.bmp"
+    with pytest.raises(KolThermoError) as caught:
+        camera.save(target, "bmp")
+    assert caught.value.code == EventCode.NO_FRAME_TO_SAVE
+    assert not target.exists()
+
+
+@pytest.mark.parametrize("bad", [14, -1, 2**31 - 1])
+def test_bad_format_numbers_raise_invalid_argument(streaming, tmp_path, bad):
+    target = tmp_path / "bad.out"
+    with pytest.raises(KolThermoError) as caught:
+        streaming.save(target, bad)
+    assert caught.value.code == EventCode.INVALID_ARGUMENT
+    assert not target.exists()
+
+
+def test_unknown_format_names_and_bad_paths_are_refused_before_the_library(streaming, tmp_path):
+    with pytest.raises(ValueError, match="unknown save format"):
+        streaming.save(tmp_path / "x", "gif")
+    with pytest.raises(ValueError, match="NUL"):
+        streaming.save(str(tmp_path / "x\0y"), "bmp")
+    with pytest.raises(ValueError, match="UTF-16"):
+        streaming.save(str(tmp_path) + "/bad\udcff.bmp", "bmp")
+    assert list(tmp_path.iterdir()) == []
+
+
+@pytest.mark.parametrize(
+    "name, size",
+    [
+        ("bmp", 331830),
+        ("colour-raw", 331776),
+        ("raw", 221184),
+        ("temp-i8", 110592),
+        ("temp-u8", 110592),
+        ("temp-i32", 442368),
+        ("temp-f32", 442368),
+    ],
+)
+def test_saved_files_have_their_format_size(paused, tmp_path, name, size):
+    target = tmp_path / f"still.{name}"
+    paused.save(target, name)
+    assert target.stat().st_size == size
+
+
+def test_saved_dumps_hold_the_current_frame(paused, tmp_path):
+    paused.save(tmp_path / "frame.raw", kolthermo.SaveFormat.RAW)
+    paused.save(tmp_path / "frame.f32", 13)
+    paused.save(tmp_path / "frame.bmp", "bmp")
+    raw = paused.raw("latest")
+    assert (tmp_path / "frame.raw").read_bytes() == raw.tobytes()
+    assert (tmp_path / "frame.f32").read_bytes() == paused.temperature("latest").tobytes()
+    bmp = (tmp_path / "frame.bmp").read_bytes()
+    assert bmp[:2] == b"BM" and struct.unpack_from("<I", bmp, 10)[0] == 54
+    # A bottom-up BMP stores blue, green, red in the library's row order.
+    pixels = np.frombuffer(bmp, dtype=np.uint8, offset=54).reshape(288, 384, 3)
+    np.testing.assert_array_equal(pixels[..., ::-1], paused.color("latest"))
+
+
+def test_unicode_paths_reach_the_file_system(paused, tmp_path):
+    target = tmp_path / "naïve € κάμερα.bmp"
+    paused.save(target)
+    assert target.stat().st_size == 331830
+    paused.save(bytes(tmp_path / "bytes-name.raw"), "raw")
+    assert (tmp_path / "bytes-name.raw").stat().st_size == 221184
+
+
+@pytest.mark.parametrize(
+    "name, signature",
+    [
+        ("jpeg", b"\xff\xd8\xff"),
+        ("jpeg70", b"\xff\xd8\xff"),
+        ("jpeg20", b"\xff\xd8\xff"),
+        ("png", b"\x89PNG\r\n\x1a\n"),
+        ("raw-png", b"\x89PNG\r\n\x1a\n"),
+        ("tiff", (b"II*\x00", b"MM\x00*")),
+        ("raw-tiff", (b"II*\x00", b"MM\x00*")),
+    ],
+)
+def test_compressed_stills_carry_their_signature(paused, tmp_path, name, signature):
+    target = tmp_path / f"still-{name}"
+    paused.save(target, name)
+    head = target.read_bytes()[:8]
+    signatures = signature if isinstance(signature, tuple) else (signature,)
+    assert any(head.startswith(s) for s in signatures), head
+
+
+def test_a_save_into_a_missing_directory_raises_file_error(streaming, tmp_path):
+    with pytest.raises(KolThermoError) as caught:
+        streaming.save(tmp_path / "no" / "such" / "dir.bmp")
+    assert caught.value.code == EventCode.FILE_OR_TABLE_FAILED
+
+
+def test_video_recording_writes_an_avi_and_stops_on_leaving_the_block(streaming, tmp_path):
+    target = tmp_path / "clip.avi"
+    streaming.window.clear()  # count only frames published from here on
+    with streaming.record(target, "video") as recording:
+        assert recording.wait_started()
+        assert streaming.recording_mode == kolthermo.RecordingMode.VIDEO
+        for _ in range(3):
+            streaming.wait_frame()
+    assert not streaming.recording
+    data = target.read_bytes()
+    assert data[:4] == b"RIFF" and data[8:12] == b"AVI "
+    assert struct.unpack_from("<I", data, 4)[0] == len(data) - 8
+    assert b"idx1" in data
+
+
+def test_raw_recording_holds_whole_frames(streaming, tmp_path):
+    target = tmp_path / "frames.raw"
+    streaming.window.clear()
+    recording = streaming.record(target, kolthermo.RecordingMode.RAW)
+    assert recording.wait_started()
+    # The frame that opens the file is not in it; every later one is.
+    for _ in range(3):
+        streaming.wait_frame()
+    assert streaming.stop_recording()
+    size = target.stat().st_size
+    assert size >= 2 * 221184 and size % 221184 == 0
+
+
+def test_refused_recording_requests(streaming, tmp_path):
+    with pytest.raises(KolThermoError) as caught:
+        streaming.record(tmp_path / ("x" * 300), "raw")
+    assert caught.value.code == EventCode.INVALID_ARGUMENT
+    with pytest.raises(ValueError, match="unknown recording mode"):
+        streaming.record(tmp_path / "x", "mpeg")
+    assert streaming.recording_mode == kolthermo.RecordingMode.NONE
