@@ -42,12 +42,6 @@ int CKolThermo::Save(const char16_t* path, int32_t format) {
                                      : format == 8 ? kStillPng
                                                    : kStillTiff)
                                   : format;
-    const bool encoded = number >= kStillJpeg100 && number <= kStillTiff;
-    if (encoded && !kStillEncodersAvailable) {
-      // JPEG, PNG and TIFF writers are not part of this build.
-      Raise(EventCode::kNotSupported);
-      return 0;
-    }
     const CDibSurface* source = raw_source ? &raw : &colour;
     result = flip != 0 ? SaveFlippedImageFile(path, source, number)
                        : SaveImageFile(path, source, number);

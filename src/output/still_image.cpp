@@ -7,7 +7,11 @@
 #include <new>
 
 #include "imaging/dib_surface.h"
+#include "imaging/pixel_converters.h"
+#include "output/jpeg_writer.h"
+#include "output/png_writer.h"
 #include "output/sdk_file.h"
+#include "output/tiff_writer.h"
 #include "platform/gdi.h"
 #include "thermal/thermo_table.h"
 
@@ -63,6 +67,77 @@ int WriteConvertedMap(const char16_t* path, const CDibSurface& raw, const CTherm
   return written ? 1 : 0;
 }
 
+// Fills `scratch` with `source` converted by `converter`; false when either
+// step fails, so that a refused conversion never reaches a file as zeros.
+bool ConvertInto(CDibSurface& scratch, const CDibSurface& source, PixelConverter converter) {
+  return !scratch.empty() &&
+         scratch.ConvertFrom(converter, &source, nullptr, nullptr, nullptr, 0, 0) == 0;
+}
+
+int JpegQuality(int number) {
+  switch (number) {
+    case kStillJpeg70:
+      return 70;
+    case kStillJpeg20:
+      return 20;
+    default:
+      return 100;
+  }
+}
+
+// The JPEG writer takes 8-bit grey and 24-bit colour; deeper codes are brought
+// down to those first.
+int SaveJpegPath(const char16_t* path, const CDibSurface& surface, int quality) {
+  if (!HasName(path)) return 0;
+  int scratch_bits = 0;
+  switch (surface.bits_per_pixel()) {
+    case 8:
+    case 24:
+      return SaveJpegFile(path, surface, quality);
+    case 16:
+      scratch_bits = 8;
+      break;
+    case 32:
+    case 48:
+    case 64:
+      scratch_bits = 24;
+      break;
+    default:
+      return 0;
+  }
+  CDibSurface scratch;
+  if (scratch.Create(surface.width(), surface.height(), scratch_bits) == 0 ||
+      !ConvertInto(scratch, surface, ConvertForJpeg)) {
+    return 0;
+  }
+  const int result = SaveJpegFile(path, scratch, quality);
+  scratch.Release();
+  return result;
+}
+
+// The PNG writer takes 8-, 24- and 32-bit pixels as stored; 16-bit samples are
+// scaled to the full range first.
+int SavePngPath(const char16_t* path, const CDibSurface& surface) {
+  if (!HasName(path)) return 0;
+  switch (surface.bits_per_pixel()) {
+    case 8:
+    case 24:
+    case 32:
+      return SavePngFile(path, surface);
+    case 16:
+    case 48:
+    case 64:
+      break;
+    default:
+      return 0;
+  }
+  CDibSurface scratch;
+  if (scratch.CreateLike(&surface) == 0 || !ConvertInto(scratch, surface, ConvertForPng)) return 0;
+  const int result = SavePngFile(path, scratch);
+  scratch.Release();
+  return result;
+}
+
 }  // namespace
 
 int SaveBmpFile(const CDibSurface& surface, const char16_t* path) {
@@ -100,12 +175,12 @@ int SaveImageFile(const char16_t* path, const CDibSurface* surface, int number) 
     case kStillJpeg100:
     case kStillJpeg70:
     case kStillJpeg20:
+      return SaveJpegPath(path, *surface, JpegQuality(number));
     case kStillPng:
+      return SavePngPath(path, *surface);
     case kStillTiff:
-      // The JPEG, PNG and TIFF encoders are not linked in yet: refuse the
-      // format rather than write something else under its name.
-      static_assert(!kStillEncodersAvailable, "route numbers 2..6 to the encoders");
-      return 0;
+      // The TIFF writer converts into a scratch surface of its own.
+      return SaveTiffFile(path, *surface);
     default:
       return 0;
   }

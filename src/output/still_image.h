@@ -1,7 +1,7 @@
 // Still image writers: the false-colour or raw surface of one frame written as
-// a BMP file or a bare pixel dump, and the raw surface written as a headerless
-// temperature map. They know nothing of the camera instance; the caller picks
-// the surface, the format number and the mirror flag.
+// a BMP file, a JPEG, PNG or TIFF picture or a bare pixel dump, and the raw
+// surface written as a headerless temperature map. They know nothing of the camera instance; the
+// caller picks the surface, the format number and the mirror flag.
 //
 // Every writer replaces an existing file of the same name and returns 1 on
 // success, 0 on failure. A failure may leave a partly written or empty file
@@ -29,11 +29,6 @@ inline constexpr int kTemperatureMapUInt8 = 11;
 inline constexpr int kTemperatureMapInt32 = 12;
 inline constexpr int kTemperatureMapFloat = 13;
 
-// Numbers 2..6 need the JPEG, PNG and TIFF encoders, which are not part of the
-// library yet; until they are, SaveImageFile answers those numbers with this
-// failure result and writes no file.
-inline constexpr bool kStillEncodersAvailable = false;
-
 // Writes `surface` as a BMP file: the 14-byte file header, the surface's
 // 40-byte info header unchanged, a 256-entry colour table when the surface has
 // 8 or fewer bits per pixel, then the pixel memory exactly as stored. 1 only
@@ -41,10 +36,14 @@ inline constexpr bool kStillEncodersAvailable = false;
 // missing or the surface has no pixel memory.
 int SaveBmpFile(const CDibSurface& surface, const char16_t* path);
 
-// Writes `surface` in format `number` (kStillBmp..kStillTiff) with the rows in
-// stored order. 0 for a missing name or surface, a surface without pixel
-// memory, a number outside 0..6, and numbers 2..6 while the encoders are
-// missing.
+// Writes `surface` in format `number` (kStillBmp..kStillTiff). BMP and dumps
+// keep the stored row order; JPEG, PNG and TIFF write the picture's top row
+// (the last stored row) first. Depths the JPEG writer cannot take (16 bits to
+// 8-bit grey, 32, 48 and 64 bits to 24-bit colour) and the PNG writer cannot
+// take as they are (16, 48, 64 bits, whose codes are scaled up by 6 bits) go
+// through a scratch surface, released before returning. 0 for a missing name
+// or surface, a surface without pixel memory, a number outside 0..6, a depth
+// the format does not take, or a failed writer.
 int SaveImageFile(const char16_t* path, const CDibSurface* surface, int number);
 
 // SaveImageFile on a vertically mirrored copy of `surface` (last stored row

@@ -1,0 +1,124 @@
+// libjpeg's standard error manager ends the process on a fatal error (an out
+// of space disk is one); here its error exit jumps back into the save instead,
+// which then destroys the compressor, closes the file and returns 0.
+//
+// setjmp/longjmp rules: the function that calls setjmp keeps everything it
+// needs after the jump in a JpegSave reached through a pointer, so nothing is
+// held in a register the jump might restore stale, and no object with a
+// destructor lives between the setjmp and a possible longjmp.
+#include "output/jpeg_writer.h"
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
+#include "imaging/dib_surface.h"
+#include "platform/c_file.h"
+
+namespace kt {
+namespace {
+
+// Everything a save owns, so that the recovery path can release it.
+struct JpegSave {
+  std::FILE* file = nullptr;
+  jpeg_compress_struct compressor;
+  jpeg_error_mgr errors;
+  std::jmp_buf recovery;
+  bool created = false;    // compressor needs jpeg_destroy_compress
+  JSAMPLE* row = nullptr;  // the single row buffer, from malloc
+};
+
+// Replaces the standard error exit: report the message as libjpeg would, then
+// return to the save that owns this compressor.
+[[noreturn]] void JumpBackToSave(j_common_ptr common) {
+  (*common->err->output_message)(common);
+  auto* save = static_cast<JpegSave*>(common->client_data);
+  std::longjmp(save->recovery, 1);
+}
+
+// Copies stored row `stored_row` into the row buffer in the library's sample
+// order.
+void FillRow(const CDibSurface& surface, int stored_row, JSAMPLE* row) {
+  const uint8_t* in = surface.pixels() + static_cast<ptrdiff_t>(stored_row) * surface.stride();
+  const int width = surface.width();
+  if (surface.bits_per_pixel() == 8) {
+    for (int x = 0; x < width; ++x) row[x] = in[x];
+    return;
+  }
+  for (int x = 0; x < width; ++x, in += 3, row += 3) {
+    row[0] = in[2];
+    row[1] = in[1];
+    row[2] = in[0];
+  }
+}
+
+// Drives the compressor; false after a fatal libjpeg error or when the row
+// buffer cannot be had. The caller releases whatever `save` holds.
+bool Compress(JpegSave* save, const CDibSurface& surface, int quality) {
+  jpeg_compress_struct* c = &save->compressor;
+  c->err = jpeg_std_error(&save->errors);
+  save->errors.error_exit = JumpBackToSave;
+  c->client_data = save;
+  if (setjmp(save->recovery) != 0) return false;
+
+  // jpeg_create_compress without its macro's C cast. Destroying a compressor
+  // that failed half way through creation is safe: the struct starts zeroed.
+  save->created = true;
+  jpeg_CreateCompress(c, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
+  jpeg_stdio_dest(c, save->file);
+
+  const bool grey = surface.bits_per_pixel() == 8;
+  c->image_width = static_cast<JDIMENSION>(surface.width());
+  c->image_height = static_cast<JDIMENSION>(surface.height());
+  c->input_components = grey ? 1 : 3;
+  c->in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(c);
+  jpeg_set_quality(c, quality, TRUE);
+  jpeg_simple_progression(c);
+  jpeg_start_compress(c, TRUE);
+
+  save->row = static_cast<JSAMPLE*>(
+      std::malloc(static_cast<size_t>(surface.width()) * static_cast<size_t>(c->input_components)));
+  if (save->row == nullptr) return false;
+  JSAMPROW rows[1] = {save->row};
+  while (c->next_scanline < c->image_height) {
+    FillRow(surface, surface.height() - 1 - static_cast<int>(c->next_scanline), save->row);
+    jpeg_write_scanlines(c, rows, 1);
+  }
+  jpeg_finish_compress(c);
+  return true;
+}
+
+}  // namespace
+
+int SaveJpegFile(const char16_t* path, const CDibSurface& surface, int quality) {
+  if (path == nullptr || path[0] == u'\0' || surface.empty()) return 0;
+  if (surface.bits_per_pixel() != 8 && surface.bits_per_pixel() != 24) return 0;
+  std::FILE* file = platform::OpenCFile(path, "wb");
+  if (file == nullptr) return 0;
+
+  // Heap-held and zeroed: the compressor and the jump buffer are large, and
+  // the save's state must sit in memory anyway for the recovery path.
+  std::unique_ptr<JpegSave> save(new (std::nothrow) JpegSave{});
+  if (!save) {
+    std::fclose(file);
+    return 0;
+  }
+  save->file = file;
+  const bool compressed = Compress(save.get(), surface, quality);
+  if (save->created) jpeg_destroy_compress(&save->compressor);
+  std::free(save->row);
+  // The library flushes the stream when it finishes; closing can still fail
+  // to hand the last bytes to the system.
+  const bool closed = std::fclose(file) == 0;
+  return compressed && closed ? 1 : 0;
+}
+
+}  // namespace kt
