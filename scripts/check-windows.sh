@@ -6,6 +6,9 @@
 #   2. builds the 64-bit test build (preset mingw-x64) and runs its test suite
 #      under wine64 through ctest.
 # Installs the Debian packages it needs first (see scripts/install-deps.sh).
+# The first configure of each preset cross-builds the static JPEG, PNG and TIFF
+# libraries for its triplet into $KOLTHERMO_WINDOWS_DEPS_DIR (default
+# build/windows-deps; see docs/BUILDING.md); later runs reuse them.
 #
 # Usage: scripts/check-windows.sh [--dll-only | --tests-only]
 set -euo pipefail
