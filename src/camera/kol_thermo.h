@@ -161,13 +161,28 @@ class CKolThermo {
   void DrawFrame();
   // Recording, run by the capture loop: start with the loop, one step per
   // published frame (write, split, follow a changed request), stop at its end.
+  // A recording whose file cannot be opened or written raises code 9 once,
+  // leaves its file holding exactly the complete frames, and stays ended
+  // until the host asks for a recording again.
+  struct RecordingRequest {
+    int32_t mode = 0;
+    std::u16string path;
+    uint32_t serial = 0;  // changes with every KolThermo_RecW/A call
+  };
+  enum class RecordingHalt { kNone, kStartFailed, kWriteFailed };
   void BeginRecording();
   void RecordFrame();
   void EndRecording();
   bool StartRecording(int32_t mode, const std::u16string& name);
-  void WriteRecordingFrame(int32_t mode);
+  // False when the disk refused the frame; the file then still ends with its
+  // last complete frame, as far as the system lets it be cut back.
+  bool WriteRecordingFrame(int32_t mode);
   int StopRecording(int32_t mode);
-  void ReadRecordingRequest(int32_t* mode, std::u16string* path);
+  void EndFailedRecording();
+  RecordingRequest ReadRecordingRequest();
+  // Lets measurement code (bench/recording_bench.cpp) run the recording steps
+  // without a capture thread.
+  friend struct RecordingProbe;
   int32_t GrabSingleFrame();
   int CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uint32_t size_bytes);
 
@@ -202,14 +217,20 @@ class CKolThermo {
   // The recording request: written by host threads, read by the capture loop
   // once per published frame.
   std::mutex recording_lock_;
-  std::u16string recording_path_;  // guarded by recording_lock_
-  // Capture thread only: the recording being carried out, its unsplit path
-  // and split index, its files, and scratch rows for reversed copies.
+  std::u16string recording_path_;          // guarded by recording_lock_
+  uint32_t recording_request_serial_ = 0;  // guarded by recording_lock_
+  // Capture thread only: the recording being carried out, its unsplit path,
+  // the request it came from and its split index, whether it ended on a
+  // failure, its files, and scratch rows for reversed copies.
   int32_t active_recording_mode_ = 0;
   std::u16string active_recording_path_;
+  uint32_t active_request_serial_ = 0;
   int32_t split_index_ = 0;
+  RecordingHalt recording_halt_ = RecordingHalt::kNone;
   AviWriter avi_writer_;
   CSdkFile data_file_;
+  // Bytes of the complete frames in data_file_: where a refused frame is cut.
+  uint64_t data_file_complete_bytes_ = 0;
   std::unique_ptr<CDibSurface> temperature_surface_;
   std::vector<uint8_t> reversed_rows_;
   // Capture thread only: frames counted in the current rate window, its start,

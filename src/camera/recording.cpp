@@ -46,19 +46,20 @@ int CKolThermo::SetRecording(const char16_t* path, int32_t mode) {
   std::lock_guard lock(recording_lock_);
   recording_path_.assign(path, length);
   recording_mode_.store(mode);
+  ++recording_request_serial_;
   return 1;
 }
 
-void CKolThermo::ReadRecordingRequest(int32_t* mode, std::u16string* path) {
+CKolThermo::RecordingRequest CKolThermo::ReadRecordingRequest() {
   std::lock_guard lock(recording_lock_);
-  *mode = recording_mode_.load();
-  *path = recording_path_;
+  return {recording_mode_.load(), recording_path_, recording_request_serial_};
 }
 
 bool CKolThermo::StartRecording(int32_t mode, const std::u16string& name) {
   switch (mode) {
     case kRecordRaw:
       if (data_file_.OpenWrite(name.c_str()) == nullptr) return false;
+      data_file_complete_bytes_ = 0;
       break;
     case kRecordVideo: {
       const CDibSurface* colour = nullptr;
@@ -76,6 +77,7 @@ bool CKolThermo::StartRecording(int32_t mode, const std::u16string& name) {
     }
     case kRecordTemperature: {
       if (data_file_.OpenWrite(name.c_str()) == nullptr) return false;
+      data_file_complete_bytes_ = 0;
       temperature_surface_.reset(new (std::nothrow) CDibSurface());
       if (!temperature_surface_ ||
           temperature_surface_->CreateInMemory(kImageWidth, kImageHeight, 32) == 0) {
@@ -93,7 +95,7 @@ bool CKolThermo::StartRecording(int32_t mode, const std::u16string& name) {
   return true;
 }
 
-void CKolThermo::WriteRecordingFrame(int32_t mode) {
+bool CKolThermo::WriteRecordingFrame(int32_t mode) {
   const FrameSlot* slot = nullptr;
   {
     std::lock_guard lock(frame_lock_);
@@ -101,15 +103,18 @@ void CKolThermo::WriteRecordingFrame(int32_t mode) {
   }
   // The capture thread is the only writer of the slot it just published.
   const bool picture_order = mirror_on_save_.load() == 0;
+  const void* data = nullptr;
+  uint32_t bytes = 0;
   if (mode == kRecordRaw && data_file_.handle() != nullptr) {
     const CDibSurface& raw = slot->raw;
-    const uint8_t* rows = picture_order ? ReversedRows(raw, &reversed_rows_) : raw.pixels();
-    data_file_.Write(rows,
-                     static_cast<uint32_t>(raw.stride()) * static_cast<uint32_t>(raw.height()));
+    data = picture_order ? ReversedRows(raw, &reversed_rows_) : raw.pixels();
+    bytes = static_cast<uint32_t>(raw.stride()) * static_cast<uint32_t>(raw.height());
   } else if (mode == kRecordVideo && avi_writer_.is_open()) {
     const CDibSurface& colour = slot->colour;
     const uint8_t* rows = picture_order ? colour.pixels() : ReversedRows(colour, &reversed_rows_);
-    if (avi_writer_.AddFrame(rows)) avi_writer_.set_frame_count(avi_writer_.frame_count() + 1);
+    if (!avi_writer_.AddFrame(rows)) return false;
+    avi_writer_.set_frame_count(avi_writer_.frame_count() + 1);
+    return true;
   } else if (mode == kRecordTemperature && data_file_.handle() != nullptr && temperature_surface_) {
     const CDibSurface& raw = slot->raw;
     const auto table = table_.Snapshot();
@@ -122,8 +127,19 @@ void CKolThermo::WriteRecordingFrame(int32_t mode) {
           reinterpret_cast<const uint16_t*>(raw.pixels() + source_row * raw.stride());
       for (int j = 0; j < width; ++j) out[k * width + j] = table->Interpolate(codes[j]);
     }
-    data_file_.Write(out, static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4u);
+    data = out;
+    bytes = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4u;
+  } else {
+    return true;  // nothing open for this mode: nothing to write
   }
+  if (data_file_.Write(data, bytes)) {
+    data_file_complete_bytes_ += bytes;
+    return true;
+  }
+  // Cut the file back to its last complete frame: a partial frame would shift
+  // every frame after it for a reader that counts frames by size.
+  (void)(data_file_.Seek(data_file_complete_bytes_) && data_file_.Truncate());
+  return false;
 }
 
 int CKolThermo::StopRecording(int32_t mode) {
@@ -155,23 +171,45 @@ int CKolThermo::StopRecording(int32_t mode) {
   return 1;
 }
 
+void CKolThermo::EndFailedRecording() {
+  Raise(EventCode::kFileOrTableFailed);
+  // The file already holds only complete frames (a video is finished with the
+  // frames it really holds); closing it ends the recording.
+  StopRecording(active_recording_mode_);
+  recording_halt_ = RecordingHalt::kWriteFailed;
+}
+
 void CKolThermo::BeginRecording() {
-  int32_t mode = 0;
-  std::u16string path;
-  ReadRecordingRequest(&mode, &path);
-  active_recording_mode_ = mode;
-  active_recording_path_ = path;
+  const RecordingRequest request = ReadRecordingRequest();
+  active_recording_mode_ = request.mode;
+  active_recording_path_ = request.path;
+  active_request_serial_ = request.serial;
   split_index_ = 0;
-  if (mode != 0 && !StartRecording(mode, path)) Raise(EventCode::kFileOrTableFailed);
+  recording_halt_ = RecordingHalt::kNone;
+  if (request.mode != 0 && !StartRecording(request.mode, request.path)) {
+    Raise(EventCode::kFileOrTableFailed);
+    recording_halt_ = RecordingHalt::kStartFailed;
+  }
 }
 
 void CKolThermo::RecordFrame() {
-  int32_t mode = 0;
-  std::u16string path;
-  ReadRecordingRequest(&mode, &path);
+  const RecordingRequest request = ReadRecordingRequest();
   if (active_recording_mode_ != 0) {
-    if (mode == active_recording_mode_ && path == active_recording_path_) {
-      WriteRecordingFrame(active_recording_mode_);
+    const bool unchanged =
+        request.mode == active_recording_mode_ && request.path == active_recording_path_;
+    if (unchanged && recording_halt_ != RecordingHalt::kNone) {
+      // An ended recording waits for the host to ask again, even for the same
+      // mode and path. The file a failed write closed is kept: the recording
+      // then goes on in the next numbered file instead of overwriting it.
+      if (request.serial == active_request_serial_) return;
+      if (recording_halt_ == RecordingHalt::kWriteFailed) ++split_index_;
+      recording_halt_ = RecordingHalt::kNone;
+      active_recording_mode_ = 0;
+    } else if (unchanged) {
+      if (!WriteRecordingFrame(active_recording_mode_)) {
+        EndFailedRecording();
+        return;
+      }
       // Files split on the video writer's byte count (0 unless video is being
       // written), compared unsigned as the split size always was.
       const uint32_t written_mib = avi_writer_.riff_bytes() >> 20;
@@ -180,22 +218,29 @@ void CKolThermo::RecordFrame() {
       ++split_index_;
       active_recording_mode_ = 0;
     } else {
-      StopRecording(active_recording_mode_);
+      StopRecording(active_recording_mode_);  // closes nothing after a failure
       split_index_ = 0;
-      active_recording_path_ = path;
+      active_recording_path_ = request.path;
       active_recording_mode_ = 0;
+      recording_halt_ = RecordingHalt::kNone;
     }
   }
-  if (mode == 0) return;
-  active_recording_mode_ = mode;
-  active_recording_path_ = path;
-  const std::u16string name = split_index_ == 0 ? path : NumberedRecordingName(path, split_index_);
-  if (!StartRecording(mode, name)) Raise(EventCode::kFileOrTableFailed);
+  if (request.mode == 0) return;
+  active_recording_mode_ = request.mode;
+  active_recording_path_ = request.path;
+  active_request_serial_ = request.serial;
+  const std::u16string name =
+      split_index_ == 0 ? request.path : NumberedRecordingName(request.path, split_index_);
+  if (!StartRecording(request.mode, name)) {
+    Raise(EventCode::kFileOrTableFailed);
+    recording_halt_ = RecordingHalt::kStartFailed;
+  }
 }
 
 void CKolThermo::EndRecording() {
   if (active_recording_mode_ != 0) StopRecording(active_recording_mode_);
   active_recording_mode_ = 0;
+  recording_halt_ = RecordingHalt::kNone;
 }
 
 }  // namespace kt

@@ -23,6 +23,7 @@ constexpr uint32_t FourCc(const char (&tag)[5]) {
 
 constexpr uint32_t kFrameChunkId = FourCc("00db");
 constexpr uint32_t kMainHeaderFlags = 0x00010010;  // has index, was capture file
+constexpr uint32_t kHasIndexFlag = 0x00000010;
 constexpr uint32_t kKeyFrameFlag = 0x10;
 constexpr uint32_t kStreamRate = 10000000;
 // The header list holds "hdrl", the main header chunk and the stream list.
@@ -66,7 +67,9 @@ bool AviWriter::Open(const char16_t* path) {
   if (file_.OpenWrite(path) == nullptr) return false;
   FillHeaders();
   if (!WriteHeaders()) {
-    Reset();  // closes the file; what reached it is no AVI and is left as is
+    // Part of a header is no AVI: leave an empty file rather than a misleading one.
+    (void)(file_.Seek(0) && file_.Truncate());
+    Reset();
     return false;
   }
   // Everything after the RIFF size field so far, up to and including "movi".
@@ -181,19 +184,51 @@ bool AviWriter::PatchWord(uint32_t offset, uint32_t value) {
   return file_.Seek(offset) && file_.Write(&value, sizeof value);
 }
 
-bool AviWriter::Finish() {
-  if (!is_open()) return false;
-  // The frames really written; equals the frame count unless a write failed.
-  const auto frames = static_cast<uint32_t>(index_.size());
-  const uint32_t index_bytes = frames * static_cast<uint32_t>(sizeof(AviIndexEntry));
+bool AviWriter::WriteIndex() {
+  const uint32_t index_bytes = static_cast<uint32_t>(index_.size() * sizeof(AviIndexEntry));
+  const uint32_t index_header[2] = {FourCc("idx1"), index_bytes};
   // Seek explicitly rather than to the end: a refused chunk may have left
   // bytes past the last complete frame, and the index belongs right after it.
-  bool ok = file_.Seek(DataEnd());
-  const uint32_t index_header[2] = {FourCc("idx1"), index_bytes};
-  ok = ok && file_.Write(index_header, sizeof index_header);
-  ok = ok && (frames == 0 || file_.Write(index_.data(), index_bytes));
-  riff_bytes_ += 8 + index_bytes;
+  return file_.Seek(DataEnd()) && file_.Write(index_header, sizeof index_header) &&
+         (index_.empty() || file_.Write(index_.data(), index_bytes));
+}
 
+uint32_t AviWriter::DropLastFrame() {
+  const uint32_t chunk = index_.back().length + 8;
+  index_.pop_back();
+  riff_bytes_ -= chunk;
+  movie_bytes_ -= chunk;
+  return chunk;
+}
+
+bool AviWriter::Finish() {
+  if (!is_open()) return false;
+  bool indexed = WriteIndex();
+  // A disk that filled up exactly at a chunk boundary has no room for the
+  // index. Overwriting the newest frames makes room without growing the file;
+  // once the frames taken back would have held the whole index, the failure
+  // is not one of space and taking back more would only lose pictures.
+  const uint64_t index_needed = 8 + uint64_t{index_.size()} * sizeof(AviIndexEntry);
+  uint64_t freed = 0;
+  while (!indexed && !index_.empty() && freed < index_needed) {
+    freed += DropLastFrame();
+    failed_ = true;
+    indexed = WriteIndex();
+  }
+  bool ok = indexed;
+  if (indexed) {
+    riff_bytes_ += 8 + static_cast<uint32_t>(index_.size() * sizeof(AviIndexEntry));
+    ok = file_.Truncate();  // nothing of a refused chunk stays after the index
+  } else {
+    // The complete frames stay readable without an index; the header stops
+    // claiming one.
+    (void)(file_.Seek(DataEnd()) && file_.Truncate());
+    main_header_.flags &= ~kHasIndexFlag;
+    (void)PatchWord(kMainFlagsOffset, main_header_.flags);
+  }
+
+  // The frames really written; equals the frame count unless a write failed.
+  const auto frames = static_cast<uint32_t>(index_.size());
   main_header_.total_frames = frames;
   stream_header_.length = frames;
   ok = PatchWord(kRiffSizeOffset, riff_bytes_) && ok;

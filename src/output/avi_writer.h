@@ -86,6 +86,7 @@ class AviWriter {
   // File offsets patched by Finish.
   static constexpr uint32_t kRiffSizeOffset = 4;
   static constexpr uint32_t kMicrosecondsPerFrameOffset = 32;
+  static constexpr uint32_t kMainFlagsOffset = 44;
   static constexpr uint32_t kTotalFramesOffset = 48;
   static constexpr uint32_t kScaleOffset = 128;
   static constexpr uint32_t kLengthOffset = 140;
@@ -99,7 +100,8 @@ class AviWriter {
   // Starts a new file at `path`, replacing any existing file, and writes the
   // headers. False (writer idle, nothing open) when the path cannot be opened,
   // the headers cannot be written, the rate is 0, the width, height or bits per
-  // pixel are negative or 0, or a frame would not fit in 32 bits.
+  // pixel are negative or 0, or a frame would not fit in 32 bits. A file whose
+  // headers the disk refuses is cut back to empty before it is closed.
   bool Open(const char16_t* path);
 
   // Appends one frame of frame_bytes() bytes read from `pixels` (rows without
@@ -110,10 +112,15 @@ class AviWriter {
   // true, so the finished file describes only the frames really written.
   bool AddFrame(const uint8_t* pixels);
 
-  // Appends the index, patches sizes, frame counts (the frames really written)
-  // and timing (from the rate in hundredths of a frame per second; a rate of 0
-  // keeps the timing written at Open), then closes the file. False when no file
-  // was open or any of those writes failed; the file is closed either way.
+  // Appends the index right after the last complete frame, ends the file there
+  // (a refused chunk may have left bytes beyond it), patches sizes, frame
+  // counts (the frames really written) and timing (from the rate in hundredths
+  // of a frame per second; a rate of 0 keeps the timing written at Open), then
+  // closes the file. When a full disk leaves no room for the index, the last
+  // frames are taken back one by one until it fits (failed() turns true); if
+  // it still cannot be written, the file ends after its complete frames and
+  // its header no longer claims an index. False when no file was open or any
+  // of those writes failed; the file is closed either way.
   bool Finish();
 
   // Closes the file without finishing it, empties the index, zeroes the
@@ -153,6 +160,11 @@ class AviWriter {
   void FillHeaders();
   bool WriteHeaders();
   bool PatchWord(uint32_t offset, uint32_t value);
+  // Writes "idx1" and the entries at DataEnd(); true when all of it was written.
+  bool WriteIndex();
+  // Takes the newest frame out of the index and the counters; returns its
+  // chunk size, the room its bytes give back.
+  uint32_t DropLastFrame();
   // File offset where the next frame chunk (or the index) begins.
   uint32_t DataEnd() const { return kHeaderBytes - 4 + movie_bytes_; }
 

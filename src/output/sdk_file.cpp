@@ -1,5 +1,6 @@
 #include "output/sdk_file.h"
 
+#include <cstdint>
 #include <new>
 
 namespace kt {
@@ -50,9 +51,10 @@ bool CSdkFile::Write(const void* data, uint32_t bytes) {
   return platform::FileWrite(file_, data, bytes, nullptr);
 }
 
-bool CSdkFile::Seek(uint32_t offset) {
-  return file_ != nullptr &&
-         platform::FileSeek(file_, offset, platform::SeekOrigin::kBegin, nullptr);
+bool CSdkFile::Seek(uint64_t offset) {
+  if (file_ == nullptr || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+  return platform::FileSeek(file_, static_cast<int64_t>(offset), platform::SeekOrigin::kBegin,
+                            nullptr);
 }
 
 bool CSdkFile::SeekToEnd() {
@@ -62,6 +64,12 @@ bool CSdkFile::SeekToEnd() {
 bool CSdkFile::Tell(uint64_t* position) {
   return file_ != nullptr && position != nullptr &&
          platform::FileSeek(file_, 0, platform::SeekOrigin::kCurrent, position);
+}
+
+bool CSdkFile::Truncate() {
+  if (file_ == nullptr || !platform::FileTruncate(file_)) return false;
+  (void)QuerySize();
+  return true;
 }
 
 void CSdkFile::Close() {

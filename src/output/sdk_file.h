@@ -40,11 +40,17 @@ class CSdkFile {
   bool Write(const void* data, uint32_t bytes);
 
   // Moves the position of the open file, for owners that patch what they wrote
-  // earlier (AVI headers). False when no file is open or the move fails.
-  bool Seek(uint32_t offset);
+  // earlier (AVI headers) or take back a write the disk refused. False when no
+  // file is open or the move fails. 64-bit: raw recordings outgrow 4 GiB.
+  bool Seek(uint64_t offset);
   bool SeekToEnd();
   // The current position; false when no file is open or the query fails.
   bool Tell(uint64_t* position);
+
+  // Ends the open file at the current position, discarding whatever lies past
+  // it (the partial frame a full disk left behind). The position stays; size()
+  // is re-measured. False when no file is open or the system refuses.
+  bool Truncate();
 
   // Releases everything; the object is as fresh afterwards. Idempotent.
   void Close();

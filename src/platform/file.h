@@ -44,4 +44,9 @@ bool FileRead(FileHandle file, void* buffer, uint32_t bytes, uint32_t* read);
 // receives the new absolute position. A position before the start fails.
 bool FileSeek(FileHandle file, int64_t distance, SeekOrigin origin, uint64_t* position);
 
+// Makes the current position the end of the file, discarding every byte past
+// it (or extending the file with zeros when the position lies beyond the end).
+// The position itself does not move.
+bool FileTruncate(FileHandle file);
+
 }  // namespace kt::platform

@@ -7,13 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "support/ffprobe.h"
+#include "support/file_size_limit.h"
 #include "support/test_support.h"
-
-#ifndef _WIN32
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
 
 namespace kt {
 namespace {
@@ -273,35 +269,6 @@ TEST(AviWriterTest, RefusesBadSettingsAndCallsOutOfOrder) {
   ExpectConsistentFile(ReadFileBytes(dir.Path("a.avi")), 0, 24);
 }
 
-#ifndef _WIN32
-// Limits the size any file of this process may grow to, standing in for a full
-// disk: writes past the limit fail instead of raising SIGXFSZ.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    Set(bytes);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_handler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  void Set(rlim_t bytes) {
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  void Lift() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  rlimit saved_{};
-  void (*previous_handler_)(int) = nullptr;
-};
-#endif
-
 TEST(AviWriterTest, RefusedWritesLeaveAFileDescribingOnlyWrittenFrames) {
 #ifdef _WIN32
   GTEST_SKIP() << "needs a per-process file size limit to make writes fail";
@@ -310,12 +277,14 @@ TEST(AviWriterTest, RefusedWritesLeaveAFileDescribingOnlyWrittenFrames) {
   AviWriter writer;
   Configure(writer, 10, 10, 8, 30);  // 100-byte frames, 108-byte chunks
   {
-    FileSizeLimit limit(100);  // not even the headers fit
+    test::FileSizeLimit limit(100);  // not even the headers fit
     EXPECT_FALSE(writer.Open(dir.Wide("full.avi").c_str()));
     EXPECT_FALSE(writer.is_open());
+    // Half a header is no AVI: the file is left empty.
+    EXPECT_EQ(std::filesystem::file_size(dir.Path("full.avi")), 0u);
   }
 
-  FileSizeLimit limit(232 + 108 + 50);  // room for one frame and half of another
+  test::FileSizeLimit limit(232 + 108 + 50);  // room for one frame and half of another
   ASSERT_TRUE(writer.Open(dir.Wide("part.avi").c_str()));
   ASSERT_TRUE(AddFilledFrame(writer, 1));
   EXPECT_FALSE(AddFilledFrame(writer, 2));
@@ -335,6 +304,80 @@ TEST(AviWriterTest, RefusedWritesLeaveAFileDescribingOnlyWrittenFrames) {
   EXPECT_EQ(file[240 + 108], 3);
   EXPECT_EQ(file[240 + 108 + 99], 3);
 #endif
+}
+
+TEST(AviWriterTest, FullDiskFinishesWithTheCompleteFramesAndNothingAfterTheIndex) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs a per-process file size limit to make writes fail";
+#else
+  TempDir dir;
+  AviWriter writer;
+  Configure(writer, 10, 10, 8, 30);  // 100-byte frames, 108-byte chunks
+  // Room for two frames and 50 bytes of a third: the index (8 + 2 x 16 bytes)
+  // goes over the refused chunk's remains, and the file ends right after it.
+  test::FileSizeLimit limit(232 + 2 * 108 + 50);
+  ASSERT_TRUE(writer.Open(dir.Wide("full.avi").c_str()));
+  ASSERT_TRUE(AddFilledFrame(writer, 1));
+  ASSERT_TRUE(AddFilledFrame(writer, 2));
+  EXPECT_FALSE(AddFilledFrame(writer, 3));
+  writer.set_rate(3000);
+  EXPECT_TRUE(writer.Finish());
+  const auto file = ReadFileBytes(dir.Path("full.avi"));
+  ExpectConsistentFile(file, 2, 100);
+  EXPECT_EQ(WordAt(file, 44), 0x00010010u);
+  EXPECT_EQ(file[240 + 108], 2);
+#endif
+}
+
+TEST(AviWriterTest, FullDiskAtAChunkBoundaryGivesUpTheNewestFrameForTheIndex) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs a per-process file size limit to make writes fail";
+#else
+  TempDir dir;
+  AviWriter writer;
+  Configure(writer, 10, 10, 8, 30);
+  // Exactly three frames fit and not one byte more: the index only fits where
+  // the third frame was.
+  test::FileSizeLimit limit(232 + 3 * 108);
+  ASSERT_TRUE(writer.Open(dir.Wide("edge.avi").c_str()));
+  for (uint8_t value : {uint8_t{1}, uint8_t{2}, uint8_t{3}})
+    ASSERT_TRUE(AddFilledFrame(writer, value));
+  EXPECT_FALSE(AddFilledFrame(writer, 4));
+  writer.set_rate(3000);
+  EXPECT_TRUE(writer.Finish());
+  EXPECT_TRUE(writer.failed());
+  const auto file = ReadFileBytes(dir.Path("edge.avi"));
+  ExpectConsistentFile(file, 2, 100);
+  EXPECT_EQ(file[240], 1);
+  EXPECT_EQ(file[240 + 108], 2);
+#endif
+}
+
+TEST(AviWriterTest, IndependentReaderAgreesOnCameraSizedFiles) {
+  if (!test::FfprobeAvailable()) GTEST_SKIP() << "ffprobe not installed (scripts/install-deps.sh)";
+  TempDir dir;
+  AviWriter writer;
+  Configure(writer, 384, 288, 24, 30);
+  ASSERT_TRUE(writer.Open(dir.Wide("five.avi").c_str()));
+  for (uint8_t value = 0; value < 5; ++value) ASSERT_TRUE(AddFilledFrame(writer, value));
+  writer.set_rate(2500);
+  ASSERT_TRUE(writer.Finish());
+  writer.Reset();
+  ASSERT_TRUE(writer.Open(dir.Wide("none.avi").c_str()));
+  writer.set_rate(0);
+  ASSERT_TRUE(writer.Finish());
+
+  for (const auto& [name, frames] : {std::pair{"five.avi", 5L}, std::pair{"none.avi", 0L}}) {
+    test::ProbedVideo video;
+    std::string error;
+    ASSERT_TRUE(test::ProbeVideo(dir.Path(name), &video, &error)) << error;
+    EXPECT_EQ(video.frames, frames) << name;
+    EXPECT_EQ(video.width, 384) << name;
+    EXPECT_EQ(video.height, 288) << name;
+    EXPECT_EQ(video.codec, "rawvideo") << name;
+    EXPECT_EQ(video.pixel_format, "bgr24") << name;
+    EXPECT_EQ(video.complaints, "") << name;
+  }
 }
 
 }  // namespace

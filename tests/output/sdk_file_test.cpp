@@ -42,6 +42,7 @@ TEST(SdkFileTest, FreshObjectRefusesEverythingAndClosesRepeatedly) {
   EXPECT_FALSE(file.SeekToEnd());
   uint64_t position = 0;
   EXPECT_FALSE(file.Tell(&position));
+  EXPECT_FALSE(file.Truncate());
   file.Close();
   file.Close();
   ExpectEmpty(file);
@@ -159,6 +160,28 @@ TEST(SdkFileTest, SeekPatchesWhatWasWritten) {
   EXPECT_EQ(ReadFileBytes(dir.Path("avi.bin")), Bytes(std::string("RIFF\x10\x00\x00\x00"
                                                                   "AVI LIST!",
                                                                   17)));
+}
+
+TEST(SdkFileTest, TruncateEndsTheFileAtThePositionAndKeepsIt) {
+  TempDir dir;
+  CSdkFile file;
+  ASSERT_NE(file.OpenWrite(dir.Wide("cut.bin").c_str()), nullptr);
+  ASSERT_TRUE(file.Write("0123456789", 10));
+  ASSERT_TRUE(file.Seek(4));
+  ASSERT_TRUE(file.Truncate());
+  EXPECT_EQ(file.size(), 4u);
+  uint64_t position = 0;
+  ASSERT_TRUE(file.Tell(&position));
+  EXPECT_EQ(position, 4u);
+  ASSERT_TRUE(file.Write("XY", 2));
+  // Past 4 GiB: offsets of long raw recordings need all 64 bits.
+  ASSERT_TRUE(file.Seek((uint64_t{1} << 32) + 5));
+  ASSERT_TRUE(file.Truncate());
+  EXPECT_EQ(file.size(), 5u);  // the low half of 4 GiB + 5
+  ASSERT_TRUE(file.Seek(6));
+  ASSERT_TRUE(file.Truncate());
+  file.Close();
+  EXPECT_EQ(ReadFileBytes(dir.Path("cut.bin")), Bytes("0123XY"));
 }
 
 TEST(SdkFileTest, SizesKeepTheLowHalfAndLoadAllRefusesFourGiB) {

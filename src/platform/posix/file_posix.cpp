@@ -159,4 +159,16 @@ bool FileSeek(FileHandle file, int64_t distance, SeekOrigin origin, uint64_t* po
   return true;
 }
 
+bool FileTruncate(FileHandle file) {
+  const int fd = ToDescriptor(file);
+  if (fd < 0) return false;
+  const off_t end = lseek(fd, 0, SEEK_CUR);
+  if (end < 0) return false;
+  int rc = 0;
+  do {
+    rc = ftruncate(fd, end);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
 }  // namespace kt::platform

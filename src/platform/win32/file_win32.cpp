@@ -75,4 +75,8 @@ bool FileSeek(FileHandle file, int64_t distance, SeekOrigin origin, uint64_t* po
   return true;
 }
 
+bool FileTruncate(FileHandle file) {
+  return file != nullptr && SetEndOfFile(ToNative(file)) != FALSE;
+}
+
 }  // namespace kt::platform
