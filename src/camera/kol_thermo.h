@@ -88,7 +88,7 @@ class CKolThermo {
   int GetTemperature(int32_t frame_id, float* buffer, uint32_t size_bytes);
 
   // Saves the current frame as a still image in format 0..13: 1, or 0 with
-  // code 1 (no frame yet), 5 (format), 9 (file) or 10 (format not in this build).
+  // code 1 (no frame yet), 5 (format) or 9 (file).
   int Save(const char16_t* path, int32_t format);
 
   // Requests a recording (mode 0 none, 1 raw codes, 2 AVI video, 3

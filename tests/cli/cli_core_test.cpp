@@ -1,0 +1,62 @@
+// The tool's own logic, in process: option parsing and the temperature
+// figures with their bottom-first row order.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "frame_stats.h"
+#include "options.h"
+
+namespace kt::cli {
+namespace {
+
+constexpr std::array kSpecs{OptionSpec{"--count", "N", ""}, OptionSpec{"--seconds", "S", ""},
+                            OptionSpec{"--quiet", "", ""}};
+
+ParsedOptions Parse(std::vector<const char*> words) {
+  std::vector<char*> args;
+  for (const char* word : words) args.push_back(const_cast<char*>(word));
+  return ParseOptions(args, kSpecs);
+}
+
+TEST(CliOptions, AcceptsBothSpellingsAndChecksRanges) {
+  EXPECT_EQ(Parse({"--count", "7"}).Int("--count", 1, 9, 1), 7);
+  EXPECT_EQ(Parse({"--count=8"}).Int("--count", 1, 9, 1), 8);
+  EXPECT_EQ(Parse({}).Int("--count", 1, 9, 3), 3);
+  EXPECT_DOUBLE_EQ(*Parse({"--seconds=0.25"}).Seconds("--seconds", 10), 0.25);
+  EXPECT_TRUE(Parse({"--quiet", "-h"}).Has("--help"));
+
+  EXPECT_THROW(Parse({"--count", "10"}).Int("--count", 1, 9, 1), UsageError);
+  EXPECT_THROW(Parse({"--count", ""}).Int("--count", 1, 9, 1), UsageError);
+  EXPECT_THROW(Parse({"--seconds", "0"}).Seconds("--seconds", 10), UsageError);
+  EXPECT_THROW(Parse({"--seconds", "nan"}).Seconds("--seconds", 10), UsageError);
+  EXPECT_THROW(Parse({"--count"}), UsageError);       // value missing
+  EXPECT_THROW(Parse({"--quiet=1"}), UsageError);     // a flag takes no value
+  EXPECT_THROW(Parse({"--cuont", "1"}), UsageError);  // typo
+  EXPECT_THROW(Parse({"stray"}), UsageError);
+}
+
+TEST(CliFrameStats, ReadsPictureCoordinatesFromBottomFirstRows) {
+  // 4 x 3 picture; buffer row 0 is the picture's bottom row.
+  std::vector<float> t(12, 20.0f);
+  t[2 * 4 + 1] = 90.0f;  // picture (1, 0): top row
+  t[0 * 4 + 3] = 5.0f;   // picture (3, 2): bottom row
+  t[1 * 4 + 2] = 30.0f;  // picture (2, 1): the centre
+  t[1 * 4 + 0] = -999.0f;
+  const auto stats = ComputeFrameStats(t, 4, 3);
+  ASSERT_TRUE(stats);
+  EXPECT_EQ(stats->min, 5.0f);
+  EXPECT_EQ(stats->max, 90.0f);
+  EXPECT_EQ(stats->centre, 30.0f);
+  EXPECT_EQ(*RegionMean(t, 4, 3, {1, 0, 2, 1}), 90.0f);
+  // Pixels without a temperature are left out; a region off the picture is cut.
+  EXPECT_EQ(*RegionMean(t, 4, 3, {-5, 1, 2, 2}), 20.0f);
+  EXPECT_FALSE(RegionMean(t, 4, 3, {0, 1, 1, 2}));
+  EXPECT_FALSE(ComputeFrameStats(std::vector<float>(12, -999.0f), 4, 3));
+  EXPECT_FALSE(ComputeFrameStats(t, 5, 3));  // wrong size
+}
+
+}  // namespace
+}  // namespace kt::cli

@@ -1,0 +1,151 @@
+#include "recording_run.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "event_codes.h"
+#include "file_report.h"
+#include "kolthermo/kolthermo.h"
+#include "options.h"
+#include "progress.h"
+
+namespace kt::cli {
+namespace {
+
+constexpr int kFrameTimeoutMs = 8000;
+constexpr int kParamRecordingFileOpen = 7;
+constexpr int kParamSplitMib = 11;
+constexpr uintmax_t kRawFrameBytes = kImagePixels * 2;
+constexpr uintmax_t kTemperatureFrameBytes = kImagePixels * 4;
+// File timestamps come from a coarser clock than the one read before the
+// recording starts; files this much older still count as this recording's.
+constexpr auto kTimestampSlack = std::chrono::seconds(1);
+
+long long FramesInFiles(int mode, const std::vector<std::filesystem::path>& files) {
+  long long frames = 0;
+  for (const auto& file : files) {
+    if (mode == kRecordVideo) {
+      frames += AviFrameCount(file).value_or(0);
+    } else {
+      const uintmax_t bytes = FileSize(file).value_or(0);
+      frames += static_cast<long long>(
+          bytes / (mode == kRecordRaw ? kRawFrameBytes : kTemperatureFrameBytes));
+    }
+  }
+  return frames;
+}
+
+}  // namespace
+
+std::optional<int> ParseRecordingMode(std::string_view name) {
+  if (name == "video") return kRecordVideo;
+  if (name == "raw") return kRecordRaw;
+  if (name == "temperature") return kRecordTemperature;
+  return std::nullopt;
+}
+
+std::string_view RecordingModeName(int mode) {
+  switch (mode) {
+    case kRecordRaw:
+      return "raw";
+    case kRecordTemperature:
+      return "temperature";
+    default:
+      return "video";
+  }
+}
+
+std::string_view RecordingExtension(int mode) {
+  switch (mode) {
+    case kRecordRaw:
+      return ".raw";
+    case kRecordTemperature:
+      return ".f32";
+    default:
+      return ".avi";
+  }
+}
+
+RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan) {
+  if (plan.split_mib && KolThermo_SetParam(session.id(), kParamSplitMib, *plan.split_mib) == 0) {
+    throw Failure("cannot set the split size: " + session.NewestCodeText());
+  }
+  const auto since = std::filesystem::file_time_type::clock::now() - kTimestampSlack;
+  // A video file takes its size from the current frame: make sure there is one.
+  if (session.RequireFrame(kFrameTimeoutMs) == 0) {
+    RecordingOutcome interrupted;
+    interrupted.interrupted = true;
+    return interrupted;
+  }
+  session.TakeEvents();
+
+  session.RequestRecording(plan.path.string(), plan.mode);
+  const double total = plan.frames ? static_cast<double>(*plan.frames) : plan.seconds.value_or(1.0);
+  Progress progress(plan.label, total, plan.terminal);
+  RecordingOutcome outcome;
+  auto start = std::chrono::steady_clock::now();
+  auto elapsed = [&start] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  std::string failure;
+  // The frame on which the capture loop opens the file is announced but not
+  // written; counting starts with the frame after it.
+  bool file_open = false;
+  for (;;) {
+    const FrameWait wait = session.WaitFrame(kFrameTimeoutMs);
+    if (wait.result == FrameWait::Result::kStopRequested) {
+      outcome.interrupted = true;
+      break;
+    }
+    if (wait.result == FrameWait::Result::kTimeout) {
+      failure = "no frame from the camera within " + std::to_string(kFrameTimeoutMs / 1000) + " s";
+      break;
+    }
+    for (const int code : session.TakeEvents()) {
+      if (code == KOLTHERMO_CODE_FILE_OR_TABLE_FAILED) {
+        failure = "cannot write '" + plan.path.string() + "': " + DescribeEventCode(code);
+      } else {
+        progress.Note("event " + DescribeEventCode(code));
+      }
+    }
+    if (!failure.empty()) break;
+    if (!file_open) {
+      file_open = KolThermo_GetParam(session.id(), kParamRecordingFileOpen) != 0;
+      if (file_open) start = std::chrono::steady_clock::now();
+      continue;
+    }
+    ++outcome.frames_announced;
+    const double seconds = elapsed();
+    char detail[96];
+    if (plan.frames) {
+      std::snprintf(detail, sizeof detail, "%d/%d frames  %.1f s", outcome.frames_announced,
+                    *plan.frames, seconds);
+      progress.Update(outcome.frames_announced, detail);
+      if (outcome.frames_announced >= *plan.frames) break;
+    } else {
+      std::snprintf(detail, sizeof detail, "%.1f/%.1f s  %d frames", seconds, total,
+                    outcome.frames_announced);
+      progress.Update(seconds, detail);
+      if (seconds >= total) break;
+    }
+  }
+  // Stopping acquisition finishes the recording: the AVI index and headers
+  // are written and the file closed before KolThermo_Close returns.
+  session.Close();
+  // Withdraw the request, so a later preview of this instance records nothing.
+  KolThermo_RecA(session.id(), plan.path.string().c_str(), 0);
+  outcome.seconds = elapsed();
+  if (!failure.empty()) {
+    progress.Finish("failed");
+    throw Failure(failure);
+  }
+  outcome.files = RecordingFiles(plan.path, since);
+  outcome.frames_in_files = FramesInFiles(plan.mode, outcome.files);
+  char detail[96];
+  std::snprintf(detail, sizeof detail, "%lld frames in %.1f s%s", outcome.frames_in_files,
+                outcome.seconds, outcome.interrupted ? " (interrupted)" : "");
+  progress.Finish(detail);
+  return outcome;
+}
+
+}  // namespace kt::cli
