@@ -42,7 +42,9 @@ int32_t InstanceRegistry::Register() {
   // The tick and the random value are taken before the instance is built, as
   // the ID formation has always done; the count is read under the lock.
   uint32_t tick = platform::SystemTickMs();
-  int random = std::rand();
+  // std::rand keeps its state thread-safe in both C runtimes we ship on (a
+  // lock in glibc, per-thread state in the Windows CRT).
+  int random = std::rand();  // NOLINT(concurrency-mt-unsafe)
   std::unique_ptr<CKolThermo> instance;
   try {
     instance = factory_();
@@ -58,7 +60,7 @@ int32_t InstanceRegistry::Register() {
     // instance: form the ID again from a fresh tick and random value.
     if (attempt >= kIdAttempts) return 0;
     tick = platform::SystemTickMs();
-    random = std::rand();
+    random = std::rand();  // NOLINT(concurrency-mt-unsafe)
     id = FormInstanceId(tick, random, chain_.count());
   }
   try {
@@ -70,7 +72,7 @@ int32_t InstanceRegistry::Register() {
     gates_.erase(id);
     return 0;
   }
-  instance.release();  // owned by the ring element from here on
+  static_cast<void>(instance.release());  // owned by the ring element from here on
   return id;
 }
 

@@ -15,7 +15,9 @@ int32_t FormFrameIdFrom(uint32_t plus, uint32_t (*tick)(), int (*random)()) {
 
 int32_t FormFrameId(uint32_t plus) {
   return FormFrameIdFrom(
-      plus, [] { return platform::TimerTickMs(); }, [] { return std::rand(); });
+      plus, [] { return platform::TimerTickMs(); },
+      // Thread-safe in both C runtimes (see InstanceRegistry::Register).
+      [] { return std::rand(); });  // NOLINT(concurrency-mt-unsafe)
 }
 
 }  // namespace kt

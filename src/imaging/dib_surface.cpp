@@ -49,7 +49,8 @@ CDibSurface::CDibSurface() : info_header_(EmptyHeader()) {}
 CDibSurface::CDibSurface(const CDibSurface& other) : CDibSurface() { Assign(other); }
 
 CDibSurface& CDibSurface::operator=(const CDibSurface& other) {
-  Assign(other);
+  // Assign releases this surface's memory before copying: never onto itself.
+  if (this != &other) Assign(other);
   return *this;
 }
 

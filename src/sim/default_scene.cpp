@@ -57,7 +57,7 @@ class DefaultScene final : public FrameGenerator {
   DefaultScene() : temperature_(kFramePixels), base_(kFramePixels) {
     for (int y = 0; y < kFrameHeight; ++y) {
       for (int x = 0; x < kFrameWidth; ++x) {
-        const size_t p = static_cast<size_t>(y * kFrameWidth + x);
+        const size_t p = static_cast<size_t>(y) * kFrameWidth + static_cast<size_t>(x);
         temperature_[p] = static_cast<float>(StaticTemperature(x, y));
         base_[p] = static_cast<float>(radiometric::BaseRaw(temperature_[p]));
       }

@@ -16,7 +16,7 @@ std::vector<int8_t> MakeFixedPattern(uint64_t seed) {
     for (int x = 0; x < kFrameWidth; ++x) {
       // Column-amplifier stripes dominate, as on a real microbolometer readout.
       const double value = 0.6 * columns[static_cast<size_t>(x)] + 0.4 * uniform();
-      pattern[static_cast<size_t>(y * kFrameWidth + x)] =
+      pattern[static_cast<size_t>(y) * kFrameWidth + static_cast<size_t>(x)] =
           static_cast<int8_t>(std::lround(value * 127.0));
     }
   }

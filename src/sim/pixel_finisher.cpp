@@ -12,7 +12,8 @@ constexpr float kNoiseCentre = 7.0f;
 
 inline uint16_t ToCode(float value) {
   if (!(value > 0.0f)) return 0;  // also NaN
-  const int code = static_cast<int>(value + 0.5f);
+  // value > 0 here, where adding a half and truncating rounds to nearest.
+  const int code = static_cast<int>(value + 0.5f);  // NOLINT(bugprone-incorrect-roundings)
   return static_cast<uint16_t>(code > 16383 ? 16383 : code);
 }
 

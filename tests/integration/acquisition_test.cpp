@@ -13,6 +13,7 @@
 #include "sim/sim_driver.h"
 #include "support/codes.h"
 #include "support/host_window_probe.h"
+#include "support/row_coded_scene.h"
 #include "support/test_support.h"
 
 namespace {
@@ -22,18 +23,7 @@ constexpr int kHeight = 288;
 constexpr unsigned kRawBytes = kWidth * kHeight * 2;
 constexpr unsigned kColourBytes = kWidth * 3 * kHeight;
 
-// Every pixel of a frame tells which frame it belongs to and which picture row
-// it is on: value = (frame index % 50) * 300 + row, top row 0.
-class RowCodedScene final : public kt::sim::FrameGenerator {
- public:
-  void Render(const kt::sim::SceneState& state, uint16_t* pixels) const override {
-    const int base = static_cast<int>(state.frame_index % 50) * 300;
-    for (int row = 0; row < kHeight; ++row) {
-      for (int col = 0; col < kWidth; ++col)
-        pixels[row * kWidth + col] = static_cast<uint16_t>(base + row);
-    }
-  }
-};
+using kt::test::RowCodedScene;
 
 class AcquisitionTest : public ::testing::Test {
  protected:

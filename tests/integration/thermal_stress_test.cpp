@@ -71,7 +71,13 @@ TEST(ThermalStressTest, LoadsAndDriftEventsWhileHostThreadsReadTemperatures) {
       std::this_thread::sleep_for(std::chrono::milliseconds(15));
     }
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  // At least 600 ms and a few reads, however slow the machine (or valgrind).
+  const auto started = std::chrono::steady_clock::now();
+  while (
+      std::chrono::steady_clock::now() - started < std::chrono::milliseconds(600) ||
+      (reads.load() < 5 && std::chrono::steady_clock::now() - started < std::chrono::seconds(60))) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   stop = true;
   for (auto& thread : threads) thread.join();
   KolThermo_Close(id);

@@ -79,6 +79,7 @@ int32_t DirectCount(const TableRequest& request) {
 
 std::vector<uint8_t> EncodeVersion2000(const TableRequest& request) {
   std::vector<std::vector<TablePoint>> tables;
+  tables.reserve(static_cast<size_t>(request.sub_tables));
   for (int32_t k = 0; k < request.sub_tables; ++k) {
     tables.push_back(DirectPoints(SubTableInternalTemperature(k), DirectCount(request)));
   }
