@@ -18,6 +18,7 @@
 #include "sim/sim_camera.h"
 #include "sim/sim_driver.h"
 #include "support/codes.h"
+#include "support/file_size_limit.h"
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
@@ -238,5 +239,37 @@ TEST_F(FaultRecoveryTest, FilesThatVanishOrAreCutShort) {
   DrainWindow();
   ExpectRecovers("files");
 }
+
+#ifndef _WIN32
+// Every still format on a disk with room for 64 bytes: none fits, every save
+// ends with 0 and code 9, and the instance saves normally once space returns.
+TEST_F(FaultRecoveryTest, EveryStillFormatOnAFullDisk) {
+  std::string error;
+  const auto table = kt::table_writer::EncodeTable({kt::table_writer::Layout::k4000}, &error);
+  ASSERT_FALSE(table.empty()) << error;
+  kt::test::WriteFileBytes(dir_.Path("table.bin"), table);
+  KolThermo_SetParam(id_, 10, 0);
+  ASSERT_EQ(1, KolThermo_SetTableW(id_, Wide(dir_.Wide("table.bin"))));
+  ASSERT_EQ(1, KolThermo_Preview(id_));
+  ASSERT_NE(0, NextFrame());
+  KolThermo_Pause(id_);
+  kt::test::DrainCodes(id_);
+  {
+    kt::test::FileSizeLimit disk(64);
+    for (int format = 0; format <= 13; ++format) {
+      const std::u16string path = dir_.Wide("full" + std::to_string(format));
+      EXPECT_EQ(0, KolThermo_SaveW(id_, Wide(path), format)) << format;
+      EXPECT_EQ(std::vector<int>{KOLTHERMO_CODE_FILE_OR_TABLE_FAILED}, kt::test::DrainCodes(id_))
+          << format;
+    }
+  }
+  for (int format = 0; format <= 13; ++format) {
+    const std::u16string path = dir_.Wide("room" + std::to_string(format));
+    EXPECT_EQ(1, KolThermo_SaveW(id_, Wide(path), format)) << format;
+  }
+  EXPECT_TRUE(kt::test::DrainCodes(id_).empty());
+  ExpectRecovers("full disk stills");
+}
+#endif
 
 }  // namespace
