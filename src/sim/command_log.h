@@ -28,8 +28,11 @@ struct LoggedRequest {
 class CommandLog {
  public:
   // The log keeps at least the newest kLimit entries (and at most twice as
-  // many), so a process streaming for days does not grow without end.
-  static constexpr size_t kLimit = 100000;
+  // many), so a process streaming for days does not grow without end. A
+  // stream adds a few entries a frame: the limit keeps well over a second of
+  // history (every command of a start-up) in a few hundred KiB, where a larger
+  // one would keep a host's memory growing for many minutes.
+  static constexpr size_t kLimit = 4096;
 
   void Append(LoggedRequest entry);
   std::vector<LoggedRequest> Snapshot() const;

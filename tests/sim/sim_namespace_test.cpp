@@ -196,5 +196,19 @@ TEST(SimCommandLog, RecordsEveryRequestWithItsBytes) {
   EXPECT_TRUE(driver.log().Snapshot().empty());
 }
 
+TEST(SimCommandLog, KeepsTheNewestEntriesWithinTwiceItsLimit) {
+  CommandLog log;
+  for (uint32_t i = 0; i < 3 * CommandLog::kLimit + 5; ++i) {
+    LoggedRequest entry;
+    entry.requested = i;
+    log.Append(entry);
+  }
+  const std::vector<LoggedRequest> kept = log.Snapshot();
+  EXPECT_GE(kept.size(), CommandLog::kLimit);
+  EXPECT_LE(kept.size(), 2 * CommandLog::kLimit);
+  EXPECT_EQ(kept.back().requested, 3 * CommandLog::kLimit + 4);
+  for (size_t i = 1; i < kept.size(); ++i) EXPECT_EQ(kept[i].requested, kept[i - 1].requested + 1);
+}
+
 }  // namespace
 }  // namespace kt::sim
