@@ -56,7 +56,7 @@ std::filesystem::path WriteTable(const std::filesystem::path& folder) {
   std::string error;
   const std::vector<uint8_t> bytes = tw::EncodeTable(request, &error);
   if (bytes.empty()) throw Failure("cannot make the calibration table: " + error);
-  const std::filesystem::path path = folder / "calibration-4000.bin";
+  std::filesystem::path path = folder / "calibration-4000.bin";
   if (!tw::WriteTableFile(path, bytes, &error)) throw Failure(error);
   return path;
 }
