@@ -21,7 +21,7 @@ if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
 fi
 
 # target:corpus directory under fuzz/corpus
-fuzzers=(table_loader_fuzzer:table_loader host_window_fuzzer:host_window avi_writer_fuzzer:avi_writer)
+fuzzers=(table_loader_fuzzer:table_loader host_window_fuzzer:host_window avi_writer_fuzzer:avi_writer still_saving_fuzzer:still_saving)
 
 scripts/install-deps.sh --fuzz
 
