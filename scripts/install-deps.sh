@@ -3,7 +3,7 @@
 # Idempotent: when everything is already there it only asks dpkg and returns.
 #
 # Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--fuzz] [--valgrind]
-#                                [--tidy] [--python] [--all] [--list]
+#                                [--tidy] [--python] [--perf] [--all] [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
 #              libraries, ffmpeg and the --python set (default)
 #   --windows  mingw-w64 cross compilers and binutils, wine64 (no wine32), zlib
@@ -12,6 +12,7 @@
 #   --fuzz     clang with the libFuzzer and sanitizer runtimes, CMake, Ninja
 #   --python   Debian's python3 with numpy and pytest (the Python package's tests)
 #   --valgrind valgrind
+#   --perf     OpenCV and numpy for the performance report's baselines
 #   --tidy     clang-tidy
 #   --all      every set
 #   --list     print the packages of the chosen sets and exit
@@ -32,6 +33,10 @@ windows_packages() {
 
 format_packages() {
   echo clang-format
+}
+
+perf_packages() {
+  echo python3 python3-numpy python3-opencv libbenchmark-dev
 }
 
 valgrind_packages() {
@@ -59,11 +64,12 @@ for arg in "$@"; do
     --format) want+=(format) ;;
     --fuzz) want+=(fuzz) ;;
     --valgrind) want+=(valgrind) ;;
+    --perf) want+=(perf) ;;
     --tidy) want+=(tidy) ;;
     --python) want+=(python) ;;
-    --all) want+=(native windows format fuzz valgrind tidy python) ;;
+    --all) want+=(native windows format fuzz valgrind tidy python perf) ;;
     --list) list_only=1 ;;
-    -h | --help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,18p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done
