@@ -1,9 +1,13 @@
 // Drives the AVI writer through arbitrary call sequences (open, frames, frame
 // counts, rates, finish, reset, in any order) with arbitrary small geometries
-// and rates, 0 among them. After every successful Finish the file must be
+// and rates, 0 among them, and frames with null pixels. Open succeeds exactly
+// when the geometry and rate are usable; AddFrame accepts a frame exactly when
+// a file is open and pixels are given, and only then grows the index and the
+// RIFF size (by the chunk, unpadded). After every successful Finish the file must be
 // consistent: the RIFF size covers the file, the header's frame count equals
 // the index entries and the frames accepted, and every index entry points at
 // a "00db" chunk of the frame size inside the movie list.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -35,9 +39,11 @@ class Input {
 
 const std::string& Folder() {
   static const std::string folder = [] {
-    char name[] = "/tmp/kolthermo-avi-fuzz-XXXXXX";
+    static char name[] = "/tmp/kolthermo-avi-fuzz-XXXXXX";
     const char* made = mkdtemp(name);
-    return std::string(made != nullptr ? made : "/tmp");
+    if (made == nullptr) __builtin_trap();
+    atexit([] { rmdir(name); });  // the one file is removed after every input
+    return std::string(made);
   }();
   return folder;
 }
@@ -116,6 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         writer.set_frame_count(0);
         const bool opened = writer.Open(wide.c_str());
         Expect(opened == writer.is_open());
+        // The folder is writable and frames are small: only the settings
+        // decide whether Open succeeds.
+        const bool usable = writer.width() > 0 && writer.height() > 0 &&
+                            writer.bits_per_pixel() > 0 && writer.rate() > 0;
+        Expect(opened == usable);
+        Expect(!opened || writer.riff_bytes() > 0);
         accepted = 0;
         pixels.assign(writer.frame_bytes(), 0);
         break;
@@ -125,11 +137,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 3: {  // frames
         const int count = 1 + input.Byte() % 8;
         const uint8_t fill = input.Byte();
+        const bool null_pixels = fill % 16 == 0;
         for (int i = 0; i < count; ++i) {
           if (!pixels.empty()) std::memset(pixels.data(), fill, pixels.size());
           const bool open = writer.is_open() && pixels.size() == writer.frame_bytes();
-          const bool added = writer.AddFrame(open ? pixels.data() : nullptr);
-          Expect(!added || open);
+          const uint32_t riff_before = writer.riff_bytes();
+          const size_t index_before = writer.index().size();
+          const bool added = writer.AddFrame(open && !null_pixels ? pixels.data() : nullptr);
+          Expect(added == (open && !null_pixels));
+          // A refused frame leaves no trace; an accepted one adds its chunk.
+          Expect(writer.index().size() == index_before + (added ? 1 : 0));
+          Expect(writer.riff_bytes() == riff_before + (added ? 8 + writer.frame_bytes() : 0));
           if (added) {
             ++accepted;
             writer.set_frame_count(writer.frame_count() + 1);

@@ -26,7 +26,7 @@ fuzzers=(table_loader_fuzzer:table_loader host_window_fuzzer:host_window avi_wri
 scripts/install-deps.sh --fuzz
 
 cmake --preset fuzz
-cmake --build --preset fuzz
+cmake --build --preset fuzz --target "${fuzzers[@]%%:*}"
 
 build=build/fuzz
 artifacts=$build/artifacts
