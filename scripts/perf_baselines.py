@@ -1,42 +1,100 @@
 #!/usr/bin/env python3
 """What a user would do instead of the SDK, timed on the same kind of frame.
 
-A 384 x 288 frame of 16-bit codes like the simulated camera's (a smooth room
-scene between codes 2000 and 12000 with sensor noise) is
-  - false-coloured with OpenCV: normalize to 8 bits, then applyColorMap;
-  - turned into temperatures with a numpy lookup table of 65536 float32 entries.
-Prints JSON with the median time of each in microseconds.
+The frame is generated here rather than dumped from the library, so that the
+baselines run without a build: 384 x 288 16-bit codes like the simulated
+camera's, a smooth room scene between codes 2000 and 12000 with sensor noise.
+The baselines do the same work whatever the codes are (a min/max pass, a
+scale and a 256-entry colour lookup; one 65536-entry gather), so the scene only
+has to have the camera's size, type and range.
+
+  (a) false colour with OpenCV: cv2.normalize to 8 bits, then
+      cv2.applyColorMap, against our colour mapping that follows the scene
+      (it re-ranges every frame as NORM_MINMAX does);
+  (b) temperatures with numpy: lut[frame] with a 65536-entry float32 table,
+      against ConvertToFloat and the end-to-end KolThermo_GetTemperature;
+  (c) the bare encoders: our SaveImageFile over the bare library calls of the
+      save benchmark, per format.
+
+Each baseline is timed with time.perf_counter around one call, many times; the
+median is kept. With --results, our figures are read from the Google Benchmark
+JSON files in that folder and the ratios (ours / baseline) are added.
+
+Usage: perf_baselines.py [--repeats N] [--results DIR]   (JSON on stdout)
 """
+import argparse
 import json
+import statistics
 import sys
 import time
 
 import numpy as np
 
+# Reads the benchmark JSON as the report does; no __pycache__ in the tree.
+sys.dont_write_bytecode = True
+import perf_report  # noqa: E402
 
-def frame():
+WIDTH, HEIGHT = 384, 288
+
+
+def make_frame():
+    """A smooth scene of codes 2000..12000 plus Gaussian noise, as uint16."""
     rng = np.random.default_rng(7)
-    rows, cols = np.mgrid[0:288, 0:384]
+    rows, cols = np.mgrid[0:HEIGHT, 0:WIDTH]
     scene = 2000.0 + 10000.0 * (0.5 + 0.25 * np.sin(cols / 40.0) + 0.25 * np.cos(rows / 30.0))
     return np.clip(scene + rng.normal(0.0, 8.0, scene.shape), 0, 16383).astype(np.uint16)
 
 
 def median_us(work, repeats):
-    work()  # warm up
+    """Median wall time of one call of work(), in microseconds."""
+    for _ in range(3):  # warm caches and lazy initialisation
+        work()
     times = []
     for _ in range(repeats):
         start = time.perf_counter()
         work()
         times.append((time.perf_counter() - start) * 1e6)
-    times.sort()
-    return times[len(times) // 2]
+    return statistics.median(times)
+
+
+def our_figures(results):
+    """Benchmark name -> (microseconds on the clock the benchmark asks for,
+    coefficient of variation over the repetitions or None)."""
+    figures = {}
+    for _, entries in perf_report.load_benchmarks(results).values():
+        for name, entry in entries.items():
+            if not entry.get("error_occurred"):
+                figures[name] = (perf_report.measure_us(entry)[0], entry.get("spread"))
+    return figures
+
+
+def ratio(ours, baseline):
+    if ours is None or not baseline:
+        return None
+    return ours / baseline
 
 
 def main():
-    repeats = int(sys.argv[1]) if len(sys.argv) > 1 else 300
-    codes = frame()
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--repeats", type=int, default=300)
+    parser.add_argument("--results", help="folder of the benchmark JSON files")
+    args = parser.parse_args()
+    if args.repeats < 1:
+        parser.error("--repeats must be at least 1")
+
+    codes = make_frame()
     lut = (np.arange(65536, dtype=np.float32) * 0.01 - 20.0).astype(np.float32)
-    result = {"numpy_lut_us": median_us(lambda: lut[codes], repeats)}
+    out = {
+        "frame": {"width": WIDTH, "height": HEIGHT, "dtype": "uint16",
+                  "min": int(codes.min()), "max": int(codes.max()),
+                  "source": "generated: smooth scene 2000..12000 with noise"},
+        "repeats": args.repeats,
+        "python": sys.version.split()[0],
+        "numpy_version": np.__version__,
+        "numpy_lut_us": median_us(lambda: lut[codes], args.repeats),
+        "opencv_version": None,
+        "opencv_false_colour_us": None,
+    }
     try:
         import cv2
 
@@ -44,12 +102,39 @@ def main():
             eight = cv2.normalize(codes, None, 0, 255, cv2.NORM_MINMAX, dtype=cv2.CV_8U)
             return cv2.applyColorMap(eight, cv2.COLORMAP_JET)
 
-        result["opencv_false_colour_us"] = median_us(false_colour, repeats)
-        result["opencv_version"] = cv2.__version__
+        out["opencv_version"] = cv2.__version__
+        out["opencv_threads"] = cv2.getNumThreads()
+        out["opencv_false_colour_us"] = median_us(false_colour, args.repeats)
     except ImportError:
-        result["opencv_false_colour_us"] = None
-    result["numpy_version"] = np.__version__
-    print(json.dumps(result))
+        print("perf_baselines: no OpenCV (python3-opencv); false colour skipped", file=sys.stderr)
+
+    if args.results:
+        ours = our_figures(args.results)
+
+        def mine(name):
+            return ours.get(name, (None, None))[0]
+
+        def compare(task, name, baseline, baseline_us):
+            return {"task": task, "ours": name, "ours_us": mine(name), "baseline": baseline,
+                    "baseline_us": baseline_us, "ratio": ratio(mine(name), baseline_us)}
+
+        out["comparisons"] = [
+            compare("false colour", "BM_MapFrameFollowingScene",
+                    "OpenCV normalize + applyColorMap", out["opencv_false_colour_us"]),
+            compare("temperatures", "BM_ConvertToFloat", "numpy lut[frame]", out["numpy_lut_us"]),
+            compare("temperatures, end to end", "BM_GetTemperature", "numpy lut[frame]",
+                    out["numpy_lut_us"]),
+        ]
+        encoders = []
+        for number in range(10):
+            ours_us, ours_spread = ours.get(f"BM_SaveImageFile/{number}", (None, None))
+            bare_us, bare_spread = ours.get(f"BM_BareEncoder/{number}", (None, None))
+            encoders.append({"format": number, "ours_us": ours_us, "ours_spread": ours_spread,
+                             "bare_us": bare_us, "bare_spread": bare_spread,
+                             "ratio": ratio(ours_us, bare_us)})
+        out["encoders"] = encoders
+    json.dump(out, sys.stdout, indent=1)
+    print()
 
 
 if __name__ == "__main__":

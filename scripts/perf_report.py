@@ -1,128 +1,419 @@
 #!/usr/bin/env python3
 """Writes docs/PERFORMANCE.md from one run of every benchmark.
 
-Usage: perf_report.py RESULTS_DIR OUTPUT_MD
-RESULTS_DIR holds <bench>.json (Google Benchmark JSON), baselines.json (from
-perf_baselines.py), machine.json and, optionally, soak.txt (kolthermo_soak).
+  perf_report.py machine OUT_JSON [--build DIR] [--quick]
+      records the machine the run happens on (call it just before the
+      benchmarks, so the load average is the one they meet);
+  perf_report.py report RESULTS_DIR OUT_MD [--soak FILE]
+      writes the report from RESULTS_DIR: <bench>.json (Google Benchmark
+      JSON), baselines.json (perf_baselines.py), machine.json and, when it
+      exists, the soak output FILE (default build/perf/soak.txt).
 """
+import argparse
+import datetime
 import json
+import math
+import os
 import pathlib
+import platform
+import re
+import subprocess
 import sys
 
+BUDGET_60_FPS_US = 1e6 / 60.0
+SAVE_OVERHEAD_LIMIT = 0.10
+
+# Areas in report order: (title, benchmark program, note, rows). A row is
+# (benchmark name, words a user understands, target in microseconds or None).
+AREAS = [
+    ("Taking a frame from the stream", "kolthermo_device_bench",
+     "WaitFrame + CopyFrame of one 384 x 288 16-bit frame (221 KiB) through the driver layer.",
+     [("BM_WaitAndCopyFrame/manual_time", "WaitFrame + CopyFrame, a frame already waiting", None),
+      ("BM_WaitAndCopyFrameFreeRunning/real_time",
+       "WaitFrame + CopyFrame while the stream thread refills the ring", None),
+      ("BM_MemcpyFrame/real_time", "memcpy of the same bytes (reference)", None)]),
+    ("Frames and temperatures through the C interface", "kolthermo_frame_fetch_bench",
+     "Instance lookup, frame search under the frame lock, then the copy or the conversion.",
+     [("BM_GetTemperature", "KolThermo_GetTemperature, one frame end to end", 60.0),
+      ("BM_GetRaw", "KolThermo_GetRaw, one frame end to end", None)]),
+    ("Temperature conversion and tables", "kolthermo_thermal_bench",
+     "One 384 x 288 frame against a 16384-point table.",
+     [("BM_ConvertToFloat", "Codes to float temperatures (ConvertToFloat, lookup)", 30.0),
+      ("BM_ConvertToInt32", "Codes to int32 temperatures (interpolated)", 50.0),
+      ("BM_ConvertToUInt8", "Codes to uint8 temperatures (interpolated)", 50.0),
+      ("BM_ConvertToInt8", "Codes to int8 temperatures (interpolated)", 50.0),
+      ("BM_InterpolateFrameFromSnapshot",
+       "Interpolate every pixel from a table snapshot (recording path)", 50.0),
+      ("BM_LoadHeaderless16384", "Load and prepare a 16384-point table", 20000.0),
+      ("BM_Compensate16384", "Drift compensation of a 16384-point table (Compensate)", 20000.0)]),
+    ("False colour", "kolthermo_colour_bench",
+     "One 384 x 288 frame of a noisy room scene to 24-bit colour.",
+     [("BM_MapFrameFollowingScene", "Window follows the scene every frame (default)", None),
+      ("BM_MapFrameFixedWindow", "Fixed window", None),
+      ("BM_MapFrameDirect", "Every pixel computed, no lookup (reference)", None)]),
+    ("Live display", "kolthermo_display_bench",
+     "Off Windows the window is the display substitute, so the blit is a memory copy.",
+     [("BM_DrawFrameSized/0", "Draw into a frame-sized window, rows flipped (order 0)", None),
+      ("BM_DrawFrameSized/1", "Draw into a frame-sized window, plain copy (order 1)", None),
+      ("BM_DrawDoubleSize/0", "Draw into a double-size window, rows flipped (order 0)", None),
+      ("BM_DrawDoubleSize/1", "Draw into a double-size window, plain copy (order 1)", None),
+      ("BM_ResampleDoubleSize", "Nearest-neighbour resample to double size alone", None)]),
+    ("Simulated camera", "kolthermo_sim_bench",
+     "Render, noise, fixed pattern and copy of one frame; 240 fps would leave 4167 µs.",
+     [("BM_SimFrameRead", "Simulated camera: produce and read one frame", None)]),
+]
 FORMAT_NAMES = {0: "BMP (colour)", 1: "colour pixel dump", 2: "JPEG quality 100",
                 3: "JPEG quality 70", 4: "JPEG quality 20", 5: "PNG (colour)",
-                6: "TIFF (colour)", 7: "raw pixel dump", 8: "PNG (raw, 16-bit)",
+                6: "TIFF (colour)", 7: "raw pixel dump (16-bit)", 8: "PNG (raw, 16-bit)",
                 9: "TIFF (raw, 16-bit)"}
-MODE_NAMES = {1: "raw codes", 2: "false-colour AVI", 3: "temperatures"}
-# name -> (words, target in microseconds or None)
-ROWS = {
-    "BM_GetTemperature": ("KolThermo_GetTemperature, end to end", 60.0),
-    "BM_GetRaw": ("KolThermo_GetRaw, end to end", None),
-    "BM_ConvertToFloat": ("ConvertToFloat: a frame of codes to float temperatures", 30.0),
-    "BM_ConvertToInt32": ("ConvertToInt32 (interpolated)", 50.0),
-    "BM_ConvertToUInt8": ("ConvertToUInt8 (interpolated)", 50.0),
-    "BM_ConvertToInt8": ("ConvertToInt8 (interpolated)", 50.0),
-    "BM_InterpolateFrameFromSnapshot": ("Interpolate every pixel from a table snapshot", 50.0),
-    "BM_LoadHeaderless16384": ("Load and prepare a 16384-point table", 20000.0),
-    "BM_Compensate16384": ("Drift compensation of 16384 points", 20000.0),
-    "BM_MapFrameFollowingScene": ("False colour, window following the scene", None),
-    "BM_MapFrameFixedWindow": ("False colour, fixed window", None),
-    "BM_MapFrameDirect": ("False colour, direct mapping", None),
-    "BM_MemcpyFrame": ("memcpy of one frame (reference)", None),
-    "BM_SimFrameRead": ("Simulated camera: render and read one frame", None),
-}
+MODE_NAMES = {1: "raw codes", 2: "false-colour AVI", 3: "temperatures (float)"}
+SOAK_PROGRESS = re.compile(r"^soak:\s+\d+s\s+frames ")
 
 
-def load(directory, name):
-    path = directory / f"{name}.json"
-    if not path.exists():
-        return []
-    return json.loads(path.read_text()).get("benchmarks", [])
+# ---------------------------------------------------------------- machine
 
 
-def micros(entry):
+def cpu_model():
+    try:
+        for line in pathlib.Path("/proc/cpuinfo").read_text().splitlines():
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def memory_gib():
+    try:
+        for line in pathlib.Path("/proc/meminfo").read_text().splitlines():
+            if line.startswith("MemTotal:"):
+                return int(line.split()[1]) / 2**20
+    except (OSError, ValueError, IndexError):
+        pass
+    return None
+
+
+def compiler_version(build):
+    """First line of --version of the compiler CMake chose for the build."""
+    compiler = "c++"
+    cache = pathlib.Path(build) / "CMakeCache.txt"
+    if cache.exists():
+        match = re.search(r"^CMAKE_CXX_COMPILER:\w+=(.+)$", cache.read_text(), re.M)
+        if match:
+            compiler = match.group(1).strip()
+    try:
+        run = subprocess.run([compiler, "--version"], capture_output=True, text=True, timeout=30)
+        return run.stdout.splitlines()[0] if run.stdout else compiler
+    except (OSError, subprocess.SubprocessError):
+        return compiler
+
+
+def record_machine(args):
+    memory = memory_gib()
+    facts = {
+        "cpu": cpu_model(),
+        "cores": os.cpu_count(),
+        "memory": f"{memory:.1f} GiB" if memory else "unknown",
+        "kernel": f"{platform.system()} {platform.release()}",
+        "compiler": compiler_version(args.build),
+        "date": datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC"),
+        "load_start": list(os.getloadavg()),
+        "quick": args.quick,
+        "repetitions": args.repetitions,
+    }
+    pathlib.Path(args.out).write_text(json.dumps(facts, indent=1) + "\n")
+
+
+# ---------------------------------------------------------------- report
+
+
+def read_json(path):
+    try:
+        return json.loads(pathlib.Path(path).read_text())
+    except (OSError, ValueError) as error:
+        print(f"perf_report: cannot read {path}: {error}", file=sys.stderr)
+        return None
+
+
+def load_benchmarks(results):
+    """Program -> (context, {run name: entry}) for every <bench>.json. With
+    repetitions the entry is the median aggregate, with the coefficient of
+    variation of the benchmark's own measure added as "spread"."""
+    programs = {}
+    for path in sorted(pathlib.Path(results).glob("kolthermo_*_bench.json")):
+        data = read_json(path)
+        if not data:
+            continue
+        entries, spreads = {}, {}
+        for entry in data.get("benchmarks", []):
+            name = entry.get("run_name", entry["name"])
+            kind = entry.get("run_type", "iteration")
+            if kind == "iteration":
+                entries.setdefault(name, entry)
+            elif entry.get("aggregate_name") == "median":
+                entries[name] = dict(entry, name=name)
+            elif entry.get("aggregate_name") == "cv":
+                spreads[name] = entry["real_time"] if uses_wall(name) else entry["cpu_time"]
+        for name, spread in spreads.items():
+            if name in entries:
+                entries[name]["spread"] = spread
+        programs[path.stem] = (data.get("context", {}), entries)
+    return programs
+
+
+def uses_wall(name):
+    """Manual and real-time benchmarks report their measure as real_time."""
+    return "/manual_time" in name or "/real_time" in name
+
+
+def measure_us(entry):
+    """(the benchmark's own measure, wall time) in µs: manual and real-time
+    benchmarks measure wall time, the others CPU time."""
     scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}[entry.get("time_unit", "ns")]
-    return entry["cpu_time"] * scale, entry["real_time"] * scale
+    wall = entry["real_time"] * scale
+    return (wall if uses_wall(entry["name"]) else entry["cpu_time"] * scale), wall
+
+
+def fmt_us(value):
+    if value is None:
+        return "–"
+    if value >= 1000:
+        return f"{value:,.0f}".replace(",", " ")
+    return f"{value:.1f}" if value >= 10 else f"{value:.2f}"
+
+
+def fmt_spread(entry):
+    spread = entry.get("spread") if entry else None
+    return f"±{spread:.0%}" if spread is not None else ""
+
+
+def verdict(value, target):
+    if target is None or value is None:
+        return ""
+    return "met" if value <= target else "**missed**"
+
+
+def machine_section(machine, programs, results_note):
+    loads = [ctx.get("load_avg", [None])[0] for ctx, _ in programs.values()]
+    loads = [x for x in loads if x is not None]
+    start = machine.get("load_start") or []
+    load_words = (f"{start[0]:.2f} / {start[1]:.2f} / {start[2]:.2f} (1 / 5 / 15 min) at the start"
+                  if len(start) == 3 else "not recorded at the start")
+    if loads:
+        load_words += (f", {min(loads):.2f} to {max(loads):.2f} (1 min) as each benchmark "
+                       "program began")
+    lines = ["## Machine", "",
+             "> **Shared, busy machine.** These figures were taken on a "
+             f"{machine.get('cores')}-core "
+             "machine that other developers build and test on at the same time. Load average: "
+             f"{load_words}. CPU times (used below unless a row says otherwise) are steadier "
+             "than wall times, but caches and memory bandwidth are shared: read the figures as "
+             "orders of magnitude and the ratios as the useful part.", "",
+             f"- CPU: {machine.get('cpu')}, {machine.get('cores')} cores",
+             f"- Memory: {machine.get('memory')}",
+             f"- Kernel: {machine.get('kernel')}",
+             f"- Compiler: {machine.get('compiler')}, CMake Release build",
+             f"- Date: {machine.get('date')}"
+             f"{', quick run (short repetitions, noisier)' if machine.get('quick') else ''}",
+             f"- {results_note}", ""]
+    return lines
+
+
+def area_sections(programs):
+    lines = []
+    for title, program, note, rows in AREAS:
+        entries = programs.get(program, ({}, {}))[1]
+        lines += [f"## {title}", "", note, "",
+                  "| What | µs | Spread | Wall µs | Target µs | |",
+                  "|---|---:|---:|---:|---:|---|"]
+        for name, words, target in rows:
+            entry = entries.get(name)
+            if entry is None or entry.get("error_occurred"):
+                why = entry.get("error_message", "skipped") if entry else "not run"
+                goal = f"≤ {fmt_us(target)}" if target else ""
+                lines.append(f"| {words} | – | | – | {goal} | {why} |")
+                continue
+            value, wall = measure_us(entry)
+            clock = " *(wall)*" if "/manual_time" in name or "/real_time" in name else ""
+            lines.append(f"| {words}{clock} | {fmt_us(value)} | {fmt_spread(entry)} | "
+                         f"{fmt_us(wall)} | "
+                         f"{'≤ ' + fmt_us(target) if target else ''} | "
+                         f"{verdict(value, target)} |")
+        lines.append("")
+    return lines
+
+
+def save_verdict(overhead, noise):
+    """Met, missed, or not to be told apart from the limit: the file system
+    makes these figures noisy, and an overhead within the combined spread of
+    the two medians is no finding either way."""
+    if overhead <= SAVE_OVERHEAD_LIMIT:
+        return "met"
+    if overhead > SAVE_OVERHEAD_LIMIT + noise:
+        return "**missed**"
+    return "within the spread"
+
+
+def saving_section(baselines):
+    lines = ["## Saving stills: our SaveImageFile next to the bare encoder", "",
+             "The bare entries of the save benchmark write the same file with the image "
+             "library alone, from rows already in its layout (same settings, same file "
+             "system), interleaved at random with ours. The overhead is what our conversions, row handling and file opening "
+             f"add; the target is at most {SAVE_OVERHEAD_LIMIT:.0%} (ratio ≤ "
+             f"{1 + SAVE_OVERHEAD_LIMIT:.2f}). A ratio below 1 means ours was faster: the "
+             "file-system cost of each write dominates and varies with the load. An overhead above "
+             "the limit but within the two spreads combined is marked *within the spread*: "
+             "this run cannot tell it from the limit.", "",
+             "| Format | Ours µs | Spread | Bare µs | Spread | Ratio ours / bare | Overhead | |",
+             "|---|---:|---:|---:|---:|---:|---:|---|"]
+    for item in baselines.get("encoders", []):
+        number = item["format"]
+        if item.get("ratio") is None:
+            lines.append(f"| {number} {FORMAT_NAMES.get(number, '')} | – | | – | | – | – "
+                         "| not run |")
+            continue
+        overhead = item["ratio"] - 1.0
+        spreads = [fmt_spread({"spread": item.get(k)}) for k in ("ours_spread", "bare_spread")]
+        noise = math.hypot(item.get("ours_spread") or 0.0, item.get("bare_spread") or 0.0)
+        lines.append(f"| {number} {FORMAT_NAMES.get(number, '')} | {fmt_us(item['ours_us'])} | "
+                     f"{spreads[0]} | {fmt_us(item['bare_us'])} | {spreads[1]} | "
+                     f"{item['ratio']:.2f} | {overhead:+.0%} | "
+                     f"{save_verdict(overhead, noise)} |")
+    return lines + [""]
+
+
+def recording_section(programs):
+    entries = programs.get("kolthermo_recording_bench", ({}, {}))[1]
+    lines = ["## Recording, per frame", "",
+             "What the capture loop pays per frame in each recording mode (the file is started "
+             "afresh every 256 frames, outside the timing). At 60 frames per second a frame may "
+             f"take {fmt_us(BUDGET_60_FPS_US)} µs in all.", "",
+             "| Mode | CPU µs | Wall µs | Frames/s this step alone allows | Target µs | |",
+             "|---|---:|---:|---:|---:|---|"]
+    for mode, words in MODE_NAMES.items():
+        entry = entries.get(f"BM_WriteRecordingFrame/mode:{mode}/real_time")
+        if entry is None or entry.get("error_occurred"):
+            lines.append(f"| {mode} {words} | – | – | – | ≤ {fmt_us(BUDGET_60_FPS_US)} "
+                         "| not run |")
+            continue
+        scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}[entry.get("time_unit", "ns")]
+        cpu, wall = entry["cpu_time"] * scale, entry["real_time"] * scale
+        lines.append(f"| {mode} {words} | {fmt_us(cpu)} | {fmt_us(wall)} | {1e6 / wall:,.0f} | "
+                     f"≤ {fmt_us(BUDGET_60_FPS_US)} | {verdict(wall, BUDGET_60_FPS_US)} |"
+                     .replace(",", " "))
+    return lines + [""]
+
+
+def comparison_section(baselines):
+    frame = baselines.get("frame", {})
+    threads = baselines.get("opencv_threads")
+    threads = f", {threads} threads" if threads else ""
+    lines = ["## Against what a user would write instead", "",
+             "`scripts/perf_baselines.py` times the usual Python route on a frame of the same "
+             f"size and type ({frame.get('width')} x {frame.get('height')} {frame.get('dtype')}, "
+             f"{frame.get('source', '')}; codes {frame.get('min')}..{frame.get('max')}), with "
+             f"`time.perf_counter` around one call, median of {baselines.get('repeats')} calls "
+             f"(Python {baselines.get('python')}, numpy {baselines.get('numpy_version')}, "
+             f"OpenCV {baselines.get('opencv_version') or 'not installed'}"
+             f"{threads}). "
+             "The baseline times include the Python call (about a microsecond); ours are the "
+             "benchmark CPU times above. A ratio below 1 means ours is faster.", "",
+             "| Task | Ours | µs | Instead | µs | Ratio ours / instead |",
+             "|---|---|---:|---|---:|---:|"]
+    for item in baselines.get("comparisons", []):
+        ratio = f"{item['ratio']:.2f}" if item.get("ratio") is not None else "–"
+        lines.append(f"| {item['task']} | `{item['ours']}` | {fmt_us(item.get('ours_us'))} | "
+                     f"{item['baseline']} | {fmt_us(item.get('baseline_us'))} | {ratio} |")
+    return lines + ["", "The bare encoders are compared in the saving table above.", ""]
+
+
+def soak_section(soak):
+    lines = ["## Soak", ""]
+    text = None
+    if soak.exists():
+        try:
+            text = soak.read_text(errors="replace")
+        except OSError as error:
+            print(f"perf_report: cannot read {soak}: {error}", file=sys.stderr)
+    summary = [l for l in (text or "").splitlines()
+               if l.startswith("soak:") and not SOAK_PROGRESS.match(l)]
+    if summary:
+        when = datetime.datetime.fromtimestamp(soak.stat().st_mtime, datetime.timezone.utc)
+        lines += [f"Summary of `{soak}` (written {when:%Y-%m-%d %H:%M UTC}, a separate run "
+                  "of the ten-minute soak on this machine):", "", "```"] + summary + ["```"]
+    else:
+        lines += ["No soak figures in this run. To add them, build the report once, then:", "",
+                  "```",
+                  "build/perf/tests/soak/kolthermo_soak --seconds 600 > build/perf/soak.txt",
+                  "scripts/perf-report.sh --report-only", "```"]
+    return lines + [""]
+
+
+def repetition_words(machine):
+    repetitions = machine.get("repetitions", 1)
+    if repetitions > 1:
+        return (f"Each benchmark ran {repetitions} times, the repetitions of all benchmarks of "
+                "a program interleaved at random so that a busy spell on the machine does not "
+                "land on one of them; the figure is the median and *Spread* the coefficient of "
+                "variation across the repetitions.")
+    return "Each benchmark ran once (no repetitions), so there is no spread to show."
+
+
+def write_report(args):
+    results = pathlib.Path(args.results)
+    machine = read_json(results / "machine.json") or {}
+    baselines = read_json(results / "baselines.json") or {}
+    programs = load_benchmarks(results)
+    if not programs:
+        sys.exit(f"perf_report: no benchmark results in {results}")
+    missing = [p for _, p, _, _ in AREAS if p not in programs]
+    missing += [p for p in ("kolthermo_save_bench", "kolthermo_recording_bench")
+                if p not in programs]
+    note = ("every program ran" if not missing
+            else "missing programs: " + ", ".join(missing))
+    lines = ["# Performance", "",
+             "Generated by `scripts/perf-report.sh` (do not edit by hand): every figure comes "
+             "from one run of the Google Benchmark programs in `bench/` and the baselines, on "
+             "the machine below.", "",
+             "## How to reproduce", "",
+             "```",
+             "scripts/perf-report.sh            # full run: installs what it needs, Release "
+             "build in build/perf",
+             "scripts/perf-report.sh --quick    # short runs, no repetitions: a smoke test",
+             "scripts/perf-report.sh --with-soak     # also the ten-minute soak",
+             "scripts/perf-report.sh --report-only   # rewrite this file from the last results",
+             "```", "",
+             "Results land in `build/perf/results/` (one JSON file per benchmark program, "
+             "`baselines.json`, `machine.json`). Times are per call, in microseconds; a row "
+             "marked *(wall)* is timed on the wall clock because the benchmark measures "
+             "waiting on another thread, all other rows on CPU time. "
+             f"{repetition_words(machine)}", ""]
+    lines += machine_section(machine, programs, note)
+    lines += area_sections(programs)
+    lines += saving_section(baselines)
+    lines += recording_section(programs)
+    lines += comparison_section(baselines)
+    lines += soak_section(pathlib.Path(args.soak))
+    pathlib.Path(args.out).write_text("\n".join(lines).rstrip() + "\n")
 
 
 def main():
-    results = pathlib.Path(sys.argv[1])
-    output = pathlib.Path(sys.argv[2])
-    machine = json.loads((results / "machine.json").read_text())
-    baselines = json.loads((results / "baselines.json").read_text())
-    benches = {}
-    for path in sorted(results.glob("kolthermo_*_bench.json")):
-        for entry in load(results, path.stem):
-            if entry.get("run_type", "iteration") == "iteration":
-                benches[entry["name"]] = entry
-
-    lines = ["# Performance", "",
-             "Written by `scripts/perf-report.sh`: every figure below comes from one run on one "
-             "machine. Reproduce with `scripts/perf-report.sh` on any Debian 12 machine "
-             "(`--quick` for a shorter, noisier run, `--with-soak` to add the ten-minute soak).", "",
-             "## Machine", "",
-             f"- CPU: {machine['cpu']} ({machine['cores']} cores), memory {machine['memory']}",
-             f"- {machine['kernel']}; {machine['compiler']}; Release build",
-             f"- run on {machine['date']}"
-             f"{' with --quick (short repetitions)' if machine.get('quick') else ''}, load average "
-             f"at the start {machine['load']} (the machine is shared: CPU times are steadier than "
-             "wall times)", "",
-             "## Frames and temperatures (one 384 x 288 frame)", "",
-             "| What | CPU µs | Target |", "|---|---:|---:|"]
-    for name, (words, target) in ROWS.items():
-        if name in benches:
-            cpu, _ = micros(benches[name])
-            goal = f"≤ {target:g}" if target else ""
-            lines.append(f"| {words} | {cpu:.1f} | {goal} |")
-
-    lines += ["", "## Stills: our save next to the bare library call", "",
-              "Same pixels, same settings, same file system; the ratio is our CPU time over the "
-              "bare encoder's (target: at most 1.10).", "",
-              "| Format | Ours µs | Bare µs | Ratio |", "|---|---:|---:|---:|"]
-    for number, words in FORMAT_NAMES.items():
-        ours = benches.get(f"BM_SaveImageFile/{number}")
-        bare = benches.get(f"BM_BareEncoder/{number}")
-        if ours and bare:
-            o, _ = micros(ours)
-            b, _ = micros(bare)
-            lines.append(f"| {number} {words} | {o:.0f} | {b:.0f} | {o / b:.2f} |")
-
-    lines += ["", "## Recording (per frame; 60 frames per second leave 16 667 µs)", "",
-              "| Mode | CPU µs | Wall µs | Share of the 60 fps budget |", "|---|---:|---:|---:|"]
-    for mode, words in MODE_NAMES.items():
-        entry = benches.get(f"BM_WriteRecordingFrame/mode:{mode}/real_time")
-        if entry:
-            cpu, wall = micros(entry)
-            lines.append(f"| {mode} {words} | {cpu:.0f} | {wall:.0f} | {wall / 16667 * 100:.1f} % |")
-
-    lines += ["", "## Against what a user would write instead", "",
-              "Same kind of frame (384 x 288 codes of a room scene with noise); the baselines are "
-              "timed in Python around the library call (`scripts/perf_baselines.py`, median).", "",
-              "| Task | KolThermo µs | Instead | µs | Ratio (ours / instead) |",
-              "|---|---:|---|---:|---:|"]
-    colour = benches.get("BM_MapFrameFollowingScene")
-    if colour and baselines.get("opencv_false_colour_us"):
-        ours, _ = micros(colour)
-        other = baselines["opencv_false_colour_us"]
-        lines.append(f"| False colour | {ours:.1f} | OpenCV {baselines.get('opencv_version', '')} "
-                     f"normalize + applyColorMap | {other:.1f} | {ours / other:.2f} |")
-    temps = benches.get("BM_ConvertToFloat")
-    if temps and baselines.get("numpy_lut_us"):
-        ours, _ = micros(temps)
-        other = baselines["numpy_lut_us"]
-        lines.append(f"| Temperatures | {ours:.1f} | numpy {baselines.get('numpy_version', '')} "
-                     f"65536-entry lookup table | {other:.1f} | {ours / other:.2f} |")
-    lines += ["", "The bare encoders are in the stills table above.", "", "## Soak", ""]
-    soak = results / "soak.txt"
-    if soak.exists():
-        summary = [l for l in soak.read_text().splitlines() if l.startswith("soak: ") and "frames " in l
-                   or "resident memory first" in l or "NUC holds" in l or "split files" in l
-                   or l.endswith("PASSED") or l.endswith("FAILED")]
-        lines += ["```"] + summary[-6:] + ["```"]
+    parser = argparse.ArgumentParser(description="Performance report for the SDK.")
+    commands = parser.add_subparsers(dest="command", required=True)
+    machine = commands.add_parser("machine", help="record the machine of this run")
+    machine.add_argument("out")
+    machine.add_argument("--build", default="build/perf")
+    machine.add_argument("--quick", action="store_true")
+    machine.add_argument("--repetitions", type=int, default=1)
+    report = commands.add_parser("report", help="write the Markdown report")
+    report.add_argument("results")
+    report.add_argument("out")
+    report.add_argument("--soak", default="build/perf/soak.txt")
+    args = parser.parse_args()
+    if args.command == "machine":
+        record_machine(args)
     else:
-        lines += ["Not part of this run: `build/perf/tests/soak/kolthermo_soak --seconds 600 > "
-                  "build/perf/results/soak.txt`, then run the report again with `--report-only`."]
-    output.write_text("\n".join(lines) + "\n")
+        write_report(args)
 
 
 if __name__ == "__main__":
