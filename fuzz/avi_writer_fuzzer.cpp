@@ -17,49 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "output/avi_writer.h"
 
 namespace {
 
-void Expect(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
-class Input {
- public:
-  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool more() const { return at_ < size_; }
-  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
-
-const std::string& Folder() {
-  static const std::string folder = [] {
-    static char name[] = "/tmp/kolthermo-avi-fuzz-XXXXXX";
-    const char* made = mkdtemp(name);
-    if (made == nullptr) __builtin_trap();
-    atexit([] { rmdir(name); });  // the one file is removed after every input
-    return std::string(made);
-  }();
-  return folder;
-}
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    uint8_t buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-      bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    std::fclose(file);
-  }
-  return bytes;
-}
+using kt::fuzz::Expect;
+using kt::fuzz::Input;
+using kt::fuzz::ReadAll;
 
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
   Expect(at + 4 <= bytes.size());
@@ -106,7 +71,7 @@ void CheckFinished(const std::string& path, uint32_t frames, uint32_t frame_byte
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input input(data, size);
   kt::AviWriter writer;
-  const std::string path = Folder() + "/fuzz.avi";
+  const std::string path = kt::fuzz::ScratchFolder() + "/fuzz.avi";
   const std::u16string wide(path.begin(), path.end());
   std::vector<uint8_t> pixels;
   uint32_t accepted = 0;

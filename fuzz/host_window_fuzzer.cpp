@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "kolthermo/kolthermo_host.h"
 
 namespace {
@@ -24,11 +25,8 @@ namespace {
 constexpr unsigned int kFrameReady = KOLTHERMO_MSG_FRAME_READY;
 constexpr unsigned int kEvent = KOLTHERMO_MSG_EVENT;
 
-[[noreturn]] void Fail() { __builtin_trap(); }
-
-void Expect(bool condition) {
-  if (!condition) Fail();
-}
+using kt::fuzz::Expect;
+using kt::fuzz::Input;
 
 struct Message {
   unsigned int message;
@@ -40,24 +38,6 @@ struct ModelWindow {
   KolThermoHWND handle = nullptr;
   bool live = false;
   std::deque<Message> queue;
-};
-
-// Reads the input a byte at a time; zeros once it runs out.
-class Input {
- public:
-  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool more() const { return at_ < size_; }
-  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  uint32_t Word() {
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value = (value << 8) | Byte();
-    return value;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
 };
 
 bool Readable(int fd) {

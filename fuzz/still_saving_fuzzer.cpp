@@ -22,58 +22,16 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "imaging/dib_surface.h"
 #include "imaging/pixel_converters.h"
 #include "output/still_image.h"
 
 namespace {
 
-void Expect(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
-class Input {
- public:
-  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  // A small signed number in [low, low + span).
-  int32_t Small(int32_t low, int32_t span) { return low + static_cast<int32_t>(Byte() % span); }
-  // The rest of the input, repeated to fill `out` (zeros for no input).
-  void Fill(uint8_t* out, size_t count) {
-    const size_t left = size_ - at_;
-    for (size_t i = 0; i < count; ++i) out[i] = left == 0 ? 0 : data_[at_ + i % left];
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
-
-// One directory per process, removed when the process ends.
-const std::string& Folder() {
-  static const std::string folder = [] {
-    static char name[] = "/tmp/kolthermo-still-fuzz-XXXXXX";
-    const char* made = mkdtemp(name);
-    if (made == nullptr) __builtin_trap();
-    atexit([] { rmdir(name); });
-    return std::string(made);
-  }();
-  return folder;
-}
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    uint8_t buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-      bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    std::fclose(file);
-  }
-  return bytes;
-}
+using kt::fuzz::Expect;
+using kt::fuzz::Input;
+using kt::fuzz::ReadAll;
 
 bool StartsWith(const std::vector<uint8_t>& bytes, const char* prefix, size_t length) {
   return bytes.size() >= length && std::memcmp(bytes.data(), prefix, length) == 0;
@@ -129,7 +87,7 @@ void CheckSaved(const std::vector<uint8_t>& file, const kt::CDibSurface& surface
 }
 
 void FuzzSave(kt::CDibSurface& surface, int number, bool mirrored) {
-  const std::string path = Folder() + "/still";
+  const std::string path = kt::fuzz::ScratchFolder() + "/still";
   const std::u16string wide(path.begin(), path.end());
   const int saved = mirrored ? kt::SaveFlippedImageFile(wide.c_str(), &surface, number)
                              : kt::SaveImageFile(wide.c_str(), &surface, number);
