@@ -39,18 +39,8 @@ class AcquisitionTest : public ::testing::Test {
 
   std::vector<int> Codes() { return kt::test::DrainCodes(id_); }
   // Waits for the next frame-ready message; its frame ID, or 0.
-  int NextFrame(int timeout_ms = 3000) {
-    kt::test::PostedMessage message;
-    while (window_.Next(&message, timeout_ms)) {
-      if (message.message == KOLTHERMO_MSG_FRAME_READY) return static_cast<int>(message.lparam);
-    }
-    return 0;
-  }
-  void Drain() {
-    kt::test::PostedMessage message;
-    while (window_.Next(&message, 0)) {
-    }
-  }
+  int NextFrame(int timeout_ms = 3000) { return window_.NextFrame(timeout_ms); }
+  void Drain() { window_.Drain(); }
 
   kt::sim::ScopedSimDriver sim_;
   kt::sim::SimCamera* camera_ = nullptr;

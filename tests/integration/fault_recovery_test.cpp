@@ -45,22 +45,8 @@ class FaultRecoveryTest : public ::testing::Test {
   }
   void TearDown() override { KolThermo_Release(id_); }
 
-  // Waits for the next frame-ready message; its frame ID, or 0.
-  int NextFrame(int timeout_ms = 3000) {
-    kt::test::PostedMessage message;
-    while (window_.Next(&message, timeout_ms)) {
-      if (message.message == KOLTHERMO_MSG_FRAME_READY) return static_cast<int>(message.lparam);
-    }
-    return 0;
-  }
-  // Waits until event `code` is posted; false when the messages stop first.
-  bool AwaitCode(int code) {
-    kt::test::PostedMessage message;
-    while (window_.Next(&message, 5000)) {
-      if (message.message == KOLTHERMO_MSG_EVENT && message.lparam == code) return true;
-    }
-    return false;
-  }
+  int NextFrame(int timeout_ms = 3000) { return window_.NextFrame(timeout_ms); }
+  bool AwaitCode(int code) { return window_.AwaitEvent(code); }
   // Every code raised since the last call is one of `allowed`.
   void ExpectCodesWithin(std::initializer_list<int> allowed, const std::string& where) {
     for (const int code : kt::test::DrainCodes(id_)) {
@@ -89,14 +75,8 @@ class FaultRecoveryTest : public ::testing::Test {
     EXPECT_TRUE(RowCodedScene::IsWhole(raw.data())) << where;
     KolThermo_Close(id_);
     kt::test::DrainCodes(id_);
-    DrainWindow();
+    window_.Drain();
   }
-  void DrainWindow() {
-    kt::test::PostedMessage message;
-    while (window_.Next(&message, 0)) {
-    }
-  }
-
   kt::sim::ScopedSimDriver sim_;
   kt::sim::SimCamera* camera_ = nullptr;
   kt::test::HostWindowProbe window_;
@@ -236,7 +216,7 @@ TEST_F(FaultRecoveryTest, FilesThatVanishOrAreCutShort) {
   EXPECT_EQ(0, KolThermo_GetParam(id_, 7));
   KolThermo_Close(id_);
   kt::test::DrainCodes(id_);
-  DrainWindow();
+  window_.Drain();
   ExpectRecovers("files");
 }
 

@@ -6,7 +6,15 @@
 #include "kolthermo/kolthermo_host.h"
 #endif
 
+#include "kolthermo/kolthermo.h"
+
 namespace kt::test {
+namespace {
+
+constexpr uint32_t kFrameReady = KOLTHERMO_MSG_FRAME_READY;
+constexpr uint32_t kEvent = KOLTHERMO_MSG_EVENT;
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -55,5 +63,27 @@ bool HostWindowProbe::Next(PostedMessage* out, int timeout_ms) {
 }
 
 #endif
+
+int HostWindowProbe::NextFrame(int timeout_ms) {
+  PostedMessage message;
+  while (Next(&message, timeout_ms)) {
+    if (message.message == kFrameReady) return static_cast<int>(message.lparam);
+  }
+  return 0;
+}
+
+bool HostWindowProbe::AwaitEvent(intptr_t code, int timeout_ms) {
+  PostedMessage message;
+  while (Next(&message, timeout_ms)) {
+    if (message.message == kEvent && message.lparam == code) return true;
+  }
+  return false;
+}
+
+void HostWindowProbe::Drain() {
+  PostedMessage message;
+  while (Next(&message, 0)) {
+  }
+}
 
 }  // namespace kt::test

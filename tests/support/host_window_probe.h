@@ -24,6 +24,13 @@ class HostWindowProbe {
   // The next message posted to the window, waiting up to `timeout_ms`; false
   // when none arrives.
   bool Next(PostedMessage* out, int timeout_ms);
+  // The frame ID of the next frame-ready message, skipping other messages;
+  // 0 when none arrives within `timeout_ms` of the previous message.
+  int NextFrame(int timeout_ms = 3000);
+  // True once event `code` is posted; false when the messages stop first.
+  bool AwaitEvent(intptr_t code, int timeout_ms = 5000);
+  // Drops every message waiting now.
+  void Drain();
 
  private:
   void* handle_ = nullptr;
