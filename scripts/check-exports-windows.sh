@@ -48,7 +48,8 @@ grep -q "file format $format\$" <<<"$headers" ||
   die "'$dll' is not $format: $(grep 'file format' <<<"$headers")"
 grep -q "^Magic[[:space:]]\+${magic}[[:space:]]\+(${kind})" <<<"$private" ||
   die "'$dll' is not a $kind image: $(grep '^Magic' <<<"$private")"
-grep -A12 '^Characteristics' <<<"$private" | grep -q 'DLL' ||
+characteristics=$(grep -A12 '^Characteristics' <<<"$private" || true)
+grep -q 'DLL' <<<"$characteristics" ||
   die "'$dll' is not marked as a DLL"
 
 # Export table. objdump prints the ordinal base, then the name table as

@@ -154,7 +154,11 @@ cd "$run_dir"
 run() {
   local name=$1 expected=$2 program=$3
   shift 3
-  ldd "$program" | grep -qF "libkolthermo.so.1 => $prefix/lib/libkolthermo.so.1" ||
+  # ldd's whole output is taken first: with pipefail, `ldd | grep -q` fails
+  # whenever grep stops reading before ldd has written its last line.
+  local libraries
+  libraries=$(ldd "$program") || fail "ldd cannot read $name"
+  grep -qF "libkolthermo.so.1 => $prefix/lib/libkolthermo.so.1" <<<"$libraries" ||
     fail "$name does not load the installed library"
   echo "---- $name $*"
   local status=0
