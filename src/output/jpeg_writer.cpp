@@ -8,11 +8,11 @@
 // destructor lives between the setjmp and a possible longjmp.
 #include "output/jpeg_writer.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -31,8 +31,7 @@ struct JpegSave {
   jpeg_compress_struct compressor;
   jpeg_error_mgr errors;
   std::jmp_buf recovery;
-  bool created = false;    // compressor needs jpeg_destroy_compress
-  JSAMPLE* row = nullptr;  // the single row buffer, from malloc
+  bool created = false;  // compressor needs jpeg_destroy_compress
 };
 
 // Replaces the standard error exit: report the message as libjpeg would, then
@@ -43,24 +42,19 @@ struct JpegSave {
   std::longjmp(save->recovery, 1);
 }
 
-// Copies stored row `stored_row` into the row buffer in the library's sample
-// order.
-void FillRow(const CDibSurface& surface, int stored_row, JSAMPLE* row) {
-  const uint8_t* in = surface.pixels() + static_cast<ptrdiff_t>(stored_row) * surface.stride();
-  const int width = surface.width();
-  if (surface.bits_per_pixel() == 8) {
-    for (int x = 0; x < width; ++x) row[x] = in[x];
-    return;
-  }
-  for (int x = 0; x < width; ++x, in += 3, row += 3) {
-    row[0] = in[2];
-    row[1] = in[1];
-    row[2] = in[0];
-  }
-}
+// libjpeg-turbo reads the surface's blue-green-red samples as they are
+// stored, so rows go to the compressor straight from the surface: no copy, no
+// per-pixel reordering.
+#ifndef JCS_EXTENSIONS
+#error "JPEG output needs libjpeg-turbo's extended colour spaces (JCS_EXT_BGR)"
+#endif
 
-// Drives the compressor; false after a fatal libjpeg error or when the row
-// buffer cannot be had. The caller releases whatever `save` holds.
+// Rows handed to the compressor per call: enough to amortise the call, few
+// enough to sit on the stack.
+constexpr int kRowsPerCall = 16;
+
+// Drives the compressor; false after a fatal libjpeg error. The caller
+// releases whatever `save` holds.
 bool Compress(JpegSave* save, const CDibSurface& surface, int quality) {
   jpeg_compress_struct* c = &save->compressor;
   c->err = jpeg_std_error(&save->errors);
@@ -78,19 +72,24 @@ bool Compress(JpegSave* save, const CDibSurface& surface, int quality) {
   c->image_width = static_cast<JDIMENSION>(surface.width());
   c->image_height = static_cast<JDIMENSION>(surface.height());
   c->input_components = grey ? 1 : 3;
-  c->in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  c->in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
   jpeg_set_defaults(c);
   jpeg_set_quality(c, quality, TRUE);
   jpeg_simple_progression(c);
   jpeg_start_compress(c, TRUE);
 
-  save->row = static_cast<JSAMPLE*>(
-      std::malloc(static_cast<size_t>(surface.width()) * static_cast<size_t>(c->input_components)));
-  if (save->row == nullptr) return false;
-  JSAMPROW rows[1] = {save->row};
+  // The surface stores its bottom row first; the file starts with the top
+  // row. libjpeg only reads input rows, whatever JSAMPROW's type says.
+  const int height = surface.height();
+  const ptrdiff_t stride = surface.stride();
+  auto* pixels = const_cast<JSAMPLE*>(surface.pixels());
+  JSAMPROW rows[kRowsPerCall];
   while (c->next_scanline < c->image_height) {
-    FillRow(surface, surface.height() - 1 - static_cast<int>(c->next_scanline), save->row);
-    jpeg_write_scanlines(c, rows, 1);
+    const int top = static_cast<int>(c->next_scanline);
+    const int count = std::min(kRowsPerCall, height - top);
+    for (int i = 0; i < count; ++i)
+      rows[i] = pixels + static_cast<ptrdiff_t>(height - 1 - top - i) * stride;
+    jpeg_write_scanlines(c, rows, static_cast<JDIMENSION>(count));
   }
   jpeg_finish_compress(c);
   return true;
@@ -114,7 +113,6 @@ int SaveJpegFile(const char16_t* path, const CDibSurface& surface, int quality) 
   save->file = file;
   const bool compressed = Compress(save.get(), surface, quality);
   if (save->created) jpeg_destroy_compress(&save->compressor);
-  std::free(save->row);
   // The library flushes the stream when it finishes; closing can still fail
   // to hand the last bytes to the system.
   const bool closed = std::fclose(file) == 0;
