@@ -8,15 +8,14 @@
 # The blackbody measurements and the thermal stress test are left out: the
 # first run the library on a clock a hundred times faster than real time, the
 # second reloads tables every 15 ms while reading temperatures; a thirtyfold
-# slower library can follow neither; the full-disk recordings also stop seeing
-# frames under valgrind (not yet understood, see docs/DECISIONS.md). Their code paths (table loads,
+# slower library can follow neither. Their code paths (table loads,
 # compensation, conversion) run under memcheck in the other tests.
 #
 # Usage: scripts/check-valgrind.sh [GTEST_FILTER]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-filter=${1:-*-SceneTemperatures/BlackbodyTest.*:ThermalStressTest.*:Modes/RecordingFullDiskTest.*}
+filter=${1:-*-SceneTemperatures/BlackbodyTest.*:ThermalStressTest.*}
 
 scripts/install-deps.sh --native --valgrind
 
