@@ -30,6 +30,14 @@ int CKolThermo::Prepare() {
     Raise(EventCode::kCameraNotAvailable);
     return 0;
   }
+  if (ring_slot_count() == 0) {
+    // Initialize ran out of memory for the ring: it is built now, or this
+    // start fails with code 6 as a slot without memory would.
+    try {
+      RebuildFrameRing();
+    } catch (const std::bad_alloc&) {
+    }
+  }
   {
     std::lock_guard lock(frame_lock_);
     bool created = !ring_.empty();
@@ -65,10 +73,12 @@ int CKolThermo::StartPreview() {
   try {
     thread_done_ = std::make_unique<platform::Event>(platform::Event::ResetMode::kManual);
     capture_thread_ = std::thread([this] {
-      CaptureLoop();
+      RunCaptureThread();
       thread_done_->Set();
     });
   } catch (const std::exception&) {  // std::system_error, std::bad_alloc
+    // No thread runs to signal the event: StopPreview must not wait for it.
+    thread_done_.reset();
     started = false;
   }
   if (!started) {
@@ -76,11 +86,21 @@ int CKolThermo::StartPreview() {
     Raise(EventCode::kThreadNotStarted);
     return 0;
   }
-  // Parameters 15 and 16 are applied again at every start; 16 is refused
-  // (code 10) each time.
-  SetParam(15, nuc_on_drift_.load());
-  SetParam(16, parameter16_value_);
-  if (device_.StartStream() != kDeviceOk) {
+  int streaming = kDeviceOk;
+  try {
+    // Parameters 15 and 16 are applied again at every start; 16 is refused
+    // (code 10) each time.
+    SetParam(15, nuc_on_drift_.load());
+    SetParam(16, parameter16_value_);
+    streaming = device_.StartStream();
+  } catch (const std::exception&) {
+    // The capture thread runs already: it must be stopped before the host
+    // hears of the failure, or a later start would meet it still running.
+    StopPreview();
+    Raise(EventCode::kBufferOrMemory);
+    return 0;
+  }
+  if (streaming != kDeviceOk) {
     StopPreview();
     Raise(EventCode::kDeviceControlFailed);
     return 0;
@@ -110,6 +130,23 @@ int CKolThermo::Close() {
   display_.Teardown();
   StopPreview();
   return 1;
+}
+
+void CKolThermo::RunCaptureThread() noexcept {
+  // Nothing may leave the thread. Running out of memory in the loop (for the
+  // recording request, a file name, a drawn frame) ends acquisition as a lost
+  // camera does, but with code 6; Close and Preview start it again.
+  try {
+    CaptureLoop();
+  } catch (...) {
+    run_flag_.store(0);
+    try {
+      EndRecording();
+    } catch (...) {
+      // The recording's files are closed with the instance at the latest.
+    }
+    Raise(EventCode::kBufferOrMemory);
+  }
 }
 
 void CKolThermo::CaptureLoop() {

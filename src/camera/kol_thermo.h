@@ -155,6 +155,7 @@ class CKolThermo {
   enum class FrameKind { kRaw, kColour, kTemperature };
 
   int Prepare();
+  void RunCaptureThread() noexcept;
   void CaptureLoop();
   bool NucHoldActive(uint32_t now) const;
   void CountFrame(uint32_t now);
@@ -196,8 +197,9 @@ class CKolThermo {
   std::unique_ptr<CDibSurface> display_scratch_;
   // Receives frames dropped during a NUC hold; capture thread only.
   CDibSurface spare_raw_;
-  // The frame ring. The vector itself changes only in Initialize, before any
-  // capture thread exists; slot contents and current_slot_ are guarded by
+  // The frame ring. The vector itself changes only in Initialize, or in a
+  // preview start after Initialize could not build it, never while a capture
+  // thread exists; slot contents and current_slot_ are guarded by
   // frame_lock_.
   std::vector<std::unique_ptr<FrameSlot>> ring_;
   ColourMapping colour_;

@@ -78,7 +78,7 @@ int CKCMSdkLib::StartStream() {
 
   try {
     stream_thread_ = std::thread(&CKCMSdkLib::StreamThreadMain, this);
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {  // std::system_error, std::bad_alloc
     stream_.stop_flag.store(1);
     stream_.stream_ended.reset();
     stream_.frame_ready.reset();
@@ -93,45 +93,51 @@ void CKCMSdkLib::StreamThreadMain() {
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
   int status = kDeviceOk;
 
-  if (OpenDevice(block.device_path, &handle) == 0) {
-    status = kDeviceNoHandle;
-  } else if (handle != platform::kNullDeviceHandle && block.stop_flag.load() == 0) {
-    bool short_frame_seen = false;
-    while (status != kDeviceFrameFailed) {
-      // Only this thread writes the write index.
-      const int slot = block.write_index.load(std::memory_order_relaxed);
-      SendStartTransfer(handle);
-      uint32_t moved = 0;
-      const int result = ReadFrame(handle, block.large_transfer, block.transfer_bytes,
-                                   block.entries[slot].locked, &moved);
+  // Nothing may leave a worker thread: anything thrown ends the stream as a
+  // failed transfer, which the capture loop reports as a lost camera.
+  try {
+    if (OpenDevice(block.device_path, &handle) == 0) {
+      status = kDeviceNoHandle;
+    } else if (handle != platform::kNullDeviceHandle && block.stop_flag.load() == 0) {
+      bool short_frame_seen = false;
+      while (status != kDeviceFrameFailed) {
+        // Only this thread writes the write index.
+        const int slot = block.write_index.load(std::memory_order_relaxed);
+        SendStartTransfer(handle);
+        uint32_t moved = 0;
+        const int result = ReadFrame(handle, block.large_transfer, block.transfer_bytes,
+                                     block.entries[slot].locked, &moved);
 
-      bool publish = true;
-      if (result != 0) {
-        status = kDeviceFrameFailed;
-      } else if (moved != block.transfer_bytes) {
-        // One short frame is tolerated at the start of a stream (the camera may
-        // still be finishing a frame begun before); a second one ends it.
-        if (short_frame_seen) {
+        bool publish = true;
+        if (result != 0) {
           status = kDeviceFrameFailed;
-        } else {
-          short_frame_seen = true;
-          publish = false;
+        } else if (moved != block.transfer_bytes) {
+          // One short frame is tolerated at the start of a stream (the camera may
+          // still be finishing a frame begun before); a second one ends it.
+          if (short_frame_seen) {
+            status = kDeviceFrameFailed;
+          } else {
+            short_frame_seen = true;
+            publish = false;
+          }
         }
-      }
 
-      if (publish) {
-        {
-          // Publishing under index_lock_ also releases the slot's pixels to
-          // the reader, which takes the same lock before it copies.
-          std::lock_guard lock(index_lock_);
-          int next = NextSlot(slot, block.ring_count);
-          if (next == block.read_index.load()) next = NextSlot(next, block.ring_count);
-          block.write_index.store(next);
+        if (publish) {
+          {
+            // Publishing under index_lock_ also releases the slot's pixels to
+            // the reader, which takes the same lock before it copies.
+            std::lock_guard lock(index_lock_);
+            int next = NextSlot(slot, block.ring_count);
+            if (next == block.read_index.load()) next = NextSlot(next, block.ring_count);
+            block.write_index.store(next);
+          }
+          block.frame_ready->Set();
         }
-        block.frame_ready->Set();
+        if (block.stop_flag.load() == 1) break;
       }
-      if (block.stop_flag.load() == 1) break;
     }
+  } catch (...) {
+    status = kDeviceFrameFailed;
   }
 
   CloseDevice(&handle);
@@ -214,7 +220,7 @@ int CKCMSdkLib::GrabOne() {
 
   try {
     grab_thread_ = std::thread(&CKCMSdkLib::GrabThreadMain, this);
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {  // std::system_error, std::bad_alloc
     grab_.done.reset();
     grab_.idle_flag.store(1);
     return kDeviceAllocationFailed;
@@ -233,14 +239,18 @@ void CKCMSdkLib::GrabThreadMain() {
   platform::RaiseCurrentThreadPriority();
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
   int status = kDeviceOk;
-  if (OpenDevice(grab_.device_path, &handle) == 0) {
-    status = kDeviceNoHandle;
-  } else {
-    SendStartTransfer(handle);
-    uint32_t moved = 0;
-    const int result =
-        ReadFrame(handle, grab_.large_transfer, grab_.transfer_bytes, grab_.buffer, &moved);
-    if (result != 0 || moved != grab_.transfer_bytes) status = kDeviceFrameFailed;
+  try {
+    if (OpenDevice(grab_.device_path, &handle) == 0) {
+      status = kDeviceNoHandle;
+    } else {
+      SendStartTransfer(handle);
+      uint32_t moved = 0;
+      const int result =
+          ReadFrame(handle, grab_.large_transfer, grab_.transfer_bytes, grab_.buffer, &moved);
+      if (result != 0 || moved != grab_.transfer_bytes) status = kDeviceFrameFailed;
+    }
+  } catch (...) {
+    status = kDeviceFrameFailed;
   }
   CloseDevice(&handle);
   grab_.status.store(status);

@@ -46,14 +46,26 @@ int CKCMSdkLib::OpenDevice(const char* path, platform::DeviceHandle* handle) {
     *handle = platform::kNullDeviceHandle;
     return 0;
   }
-  *handle = platform::CurrentDriverPort().Open(path);
+  // A driver that cannot allocate for a request fails it; nothing it throws
+  // reaches the device layer's callers, some of which are worker threads. A
+  // failed open gives the invalid handle, so that the stream that needed it
+  // fails its first transfer and is reported instead of idling.
+  try {
+    *handle = platform::CurrentDriverPort().Open(path);
+  } catch (...) {
+    *handle = platform::kInvalidDeviceHandle;
+  }
   // The invalid-handle value is kept as "opened": the first request on it fails.
   return *handle != platform::kNullDeviceHandle ? 1 : 0;
 }
 
 int CKCMSdkLib::CloseDevice(platform::DeviceHandle* handle) {
   if (handle == nullptr || *handle == platform::kNullDeviceHandle) return 0;
-  platform::CurrentDriverPort().Close(*handle);
+  try {
+    platform::CurrentDriverPort().Close(*handle);
+  } catch (...) {
+    // The handle is given up either way.
+  }
   *handle = platform::kNullDeviceHandle;
   return 1;
 }
@@ -67,8 +79,14 @@ int CKCMSdkLib::IssueRequest(platform::DeviceHandle handle, uint32_t code, uint3
       static_cast<uint8_t>(pipe), static_cast<uint8_t>(pipe >> 8), static_cast<uint8_t>(pipe >> 16),
       static_cast<uint8_t>(pipe >> 24)};
   uint32_t moved = 0;
-  const bool ok = platform::CurrentDriverPort().IoControl(
-      handle, code, pipe_index, protocol::kPipeIndexSize, buffer, size, &moved);
+  bool ok = false;
+  try {
+    ok = platform::CurrentDriverPort().IoControl(handle, code, pipe_index, protocol::kPipeIndexSize,
+                                                 buffer, size, &moved);
+  } catch (...) {
+    ok = false;
+    moved = 0;
+  }
   if (returned != nullptr) *returned = moved;
   return ok ? 0 : -1;
 }

@@ -1,5 +1,7 @@
 #include "sim/command_log.h"
 
+#include <new>
+
 #include "protocol/camera_protocol.h"
 
 namespace kt::sim {
@@ -11,7 +13,11 @@ void CommandLog::Append(LoggedRequest entry) {
   if (entries_.size() >= 2 * kLimit) {
     entries_.erase(entries_.begin(), entries_.begin() + static_cast<ptrdiff_t>(kLimit));
   }
-  entries_.push_back(std::move(entry));
+  try {
+    entries_.push_back(std::move(entry));
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the request goes unlogged, as the driver goes on.
+  }
 }
 
 std::vector<LoggedRequest> CommandLog::Snapshot() const {
