@@ -4,17 +4,25 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 #include "api/registry.h"
 
 namespace kt {
 
+// Running out of memory inside an operation is told to the host as code 6
+// (buffer or memory), so that a failed call always leaves a reason behind.
 template <typename Result, typename Operation>
 Result CallInstance(int32_t id, Result failure, Operation&& operation) noexcept {
   try {
     InstanceLease lease = GlobalRegistry().Acquire(id);
     if (!lease) return failure;
-    return operation(*lease);
+    try {
+      return operation(*lease);
+    } catch (const std::bad_alloc&) {
+      (*lease).Raise(EventCode::kBufferOrMemory);
+      return failure;
+    }
   } catch (...) {
     return failure;
   }

@@ -520,6 +520,9 @@ TEST_F(AllocationFailureTest, StartingAndStoppingARecording) {
       EXPECT_TRUE(run.stop == 0 || run.stop == 1) << where;
       EXPECT_TRUE(whole_) << where << ": a torn frame";
       const std::vector<int> codes = ExpectKnownCodes(where, {2, 3, 4, 6, 7, 8, 9, 10});
+      if (run.record == 0 || run.preview == 0 || run.stop == 0) {
+        EXPECT_FALSE(codes.empty()) << where << ": failed without a code";
+      }
       const bool file_failed = std::find(codes.begin(), codes.end(), 9) != codes.end();
       const std::filesystem::path file = dir_.Path(name);
       if (mode == 2 && run.record == 1 && run.preview == 1 && !file_failed &&
@@ -537,6 +540,56 @@ TEST_F(AllocationFailureTest, StartingAndStoppingARecording) {
       std::filesystem::remove(file);
     }
   }
+}
+
+// ---- Host-thread calls with no memory at all ----
+
+TEST_F(AllocationFailureTest, CallsThatFailForLackOfMemoryLeaveTheirReason) {
+  // Every allocation of the calling thread fails: each call either does its
+  // work without allocating or fails with its reason among the codes, never
+  // with a bare 0 that leaves the host guessing. A table that cannot be read
+  // into memory is a failed table (9); anything else is out of memory (6).
+  ASSERT_NO_FATAL_FAILURE(Create());
+  ASSERT_EQ(1, KolThermo_Preview(id_));
+  ASSERT_NE(0, AwaitFrame());
+  kt::test::DrainCodes(id_);
+  const std::u16string video = dir_.Wide("no_memory.avi");
+  const std::u16string still = dir_.Wide("no_memory.png");
+  struct Call {
+    const char* name;
+    int reason;
+    int (*run)(int id, const std::u16string& video, const std::u16string& still,
+               const std::u16string& table);
+  };
+  const Call calls[] = {
+      {"RecW", 6,
+       [](int id, const std::u16string& v, const std::u16string&, const std::u16string&) {
+         return KolThermo_RecW(id, Wide(v), 2);
+       }},
+      {"SaveW", 6,
+       [](int id, const std::u16string&, const std::u16string& s, const std::u16string&) {
+         return KolThermo_SaveW(id, Wide(s), 5);
+       }},
+      {"SetTableW", 9,
+       [](int id, const std::u16string&, const std::u16string&, const std::u16string& t) {
+         return KolThermo_SetTableW(id, Wide(t));
+       }},
+  };
+  for (const Call& call : calls) {
+    int result = -1;
+    {
+      alloc::ArmedScope armed(1, Scope::kThisThread, Extent::kFromThereOn);
+      result = call.run(id_, video, still, table_path_);
+    }
+    const std::vector<int> codes = ExpectKnownCodes(call.name, {6, 9});
+    if (result == 0) {
+      EXPECT_NE(codes.end(), std::find(codes.begin(), codes.end(), call.reason)) << call.name;
+    } else {
+      EXPECT_EQ(1, result) << call.name;
+    }
+  }
+  KolThermo_RecW(id_, Wide(video), 0);
+  ExpectRecovers("after the calls");
 }
 
 // ---- The capture and stream threads ----
