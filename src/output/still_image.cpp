@@ -146,20 +146,24 @@ int SaveBmpFile(const CDibSurface& surface, const char16_t* path) {
   const bool paletted = surface.bits_per_pixel() <= 8;
   const uint32_t header_size = paletted ? kPalettedHeaderSize : kPlainHeaderSize;
 
-  uint8_t file_header[kFileHeaderSize] = {'B', 'M'};
-  PutLittleEndian32(file_header + 2, header_size + pixel_bytes);  // file size
-  PutLittleEndian32(file_header + 6, 0);                          // reserved
-  PutLittleEndian32(file_header + 10, header_size);               // pixel data offset
-  platform::RgbQuad colors[platform::kColorTableEntries] = {};
-  if (paletted) (void)surface.ReadColorTable(colors);
+  // File header, info header and colour table go out as one write, the
+  // pixels as a second.
+  uint8_t header[kPalettedHeaderSize] = {'B', 'M'};
+  PutLittleEndian32(header + 2, header_size + pixel_bytes);  // file size
+  PutLittleEndian32(header + 6, 0);                          // reserved
+  PutLittleEndian32(header + 10, header_size);               // pixel data offset
+  std::memcpy(header + kFileHeaderSize, &surface.info_header(), platform::kBitmapInfoHeaderSize);
+  if (paletted) {
+    platform::RgbQuad colors[platform::kColorTableEntries] = {};
+    (void)surface.ReadColorTable(colors);
+    std::memcpy(header + kPlainHeaderSize, colors, kColorTableBytes);
+  }
 
   CSdkFile file;
   if (file.OpenWrite(path) == nullptr) return 0;
-  // Every part is written even after a failure, as one write each; only the
+  // The pixels are written even after a failed header write; only the
   // combined outcome counts.
-  bool written = file.Write(file_header, kFileHeaderSize);
-  written &= file.Write(&surface.info_header(), platform::kBitmapInfoHeaderSize);
-  if (paletted) written &= file.Write(colors, kColorTableBytes);
+  bool written = file.Write(header, header_size);
   written &= file.Write(surface.pixels(), pixel_bytes);
   file.Close();
   return written ? 1 : 0;
