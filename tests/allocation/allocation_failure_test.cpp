@@ -35,6 +35,7 @@
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
+#include "support/wide_text.h"
 #include "table_writer.h"
 
 namespace {
@@ -52,9 +53,7 @@ constexpr unsigned kTemperatureBytes = RowCodedScene::kWidth * RowCodedScene::kH
 // reported a lost camera.
 constexpr int kFrameWaitMs = 3000;
 
-const KolThermoWChar* Wide(const std::u16string& text) {
-  return reinterpret_cast<const KolThermoWChar*>(text.c_str());
-}
+using kt::test::Wide;
 
 // The values of N to try for a scenario that makes `total` allocations: every
 // one of the first ones, then a spread up to the last (and a few past it, for

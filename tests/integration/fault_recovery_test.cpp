@@ -22,6 +22,7 @@
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
+#include "support/wide_text.h"
 #include "table_writer.h"
 
 namespace {
@@ -30,9 +31,7 @@ using kt::test::RowCodedScene;
 
 constexpr unsigned kRawBytes = RowCodedScene::kWidth * RowCodedScene::kHeight * 2;
 
-const KolThermoWChar* Wide(const std::u16string& text) {
-  return reinterpret_cast<const KolThermoWChar*>(text.c_str());
-}
+using kt::test::Wide;
 
 class FaultRecoveryTest : public ::testing::Test {
  protected:

@@ -29,6 +29,7 @@
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
+#include "support/wide_text.h"
 #include "table_writer.h"
 
 namespace {
@@ -49,9 +50,7 @@ int RunSeconds() {
   return seconds > 0 ? seconds : 4;
 }
 
-const KolThermoWChar* Wide(const std::u16string& text) {
-  return reinterpret_cast<const KolThermoWChar*>(text.c_str());
-}
+using kt::test::Wide;
 
 using Clock = std::chrono::steady_clock;
 
