@@ -62,7 +62,8 @@ TEST(CliDemo, WritesEveryFileAndMeasuresTheScene) {
 
 TEST(CliDemo, CtrlCDuringThePreviewExits130) {
   TempDir dir;
-  const CliRun run = InterruptCli({"demo", "--output", "out", "--seconds", "30"}, dir.path(), 800);
+  const CliRun run =
+      InterruptCli({"demo", "--output", "out", "--seconds", "30"}, dir.path(), "preview: 0%");
   EXPECT_EQ(run.exit_status, 130) << run.output;
   EXPECT_FALSE(std::filesystem::exists(dir.Path("out/scene.avi")));
 }

@@ -39,16 +39,21 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
   return spawned == 0 ? pid : -1;
 }
 
+// The log's contents so far.
+std::string ReadLog(const std::filesystem::path& log) {
+  std::ifstream file(log);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
 CliRun Collect(pid_t pid, const std::filesystem::path& log) {
   CliRun run;
   int status = 0;
   if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
     run.exit_status = WEXITSTATUS(status);
   }
-  std::ifstream file(log);
-  std::ostringstream text;
-  text << file.rdbuf();
-  run.output = text.str();
+  run.output = ReadLog(log);
   return run;
 }
 
@@ -64,11 +69,23 @@ CliRun RunCli(const std::vector<std::string>& args, const std::filesystem::path&
 }
 
 CliRun InterruptCli(const std::vector<std::string>& args, const std::filesystem::path& directory,
-                    int delay_ms) {
+                    std::string_view printed) {
   const auto log = LogPath(directory);
   const pid_t pid = Spawn(KOLTHERMO_CLI_PATH, args, directory, log);
-  std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-  if (pid > 0) kill(pid, SIGINT);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  // Looks at the child without collecting it, so Collect still gets its status.
+  auto has_ended = [pid] {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid;
+  };
+  bool ended = pid <= 0;
+  while (!ended && std::chrono::steady_clock::now() < give_up &&
+         ReadLog(log).find(printed) == std::string::npos) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ended = has_ended();
+  }
+  if (!ended) kill(pid, SIGINT);
   return Collect(pid, log);
 }
 
