@@ -329,9 +329,9 @@ TEST_F(AllocationFailureTest, StartingPreviewOnTheHostThread) {
   kt::test::DrainCodes(id_);
   window_.Drain();
 
-  // Every allocation once (each is one place in the code); every sixth one
-  // with all later ones failing too.
-  for (const uint64_t n : SweepPoints("preview start", total, 2 * total + 8)) {
+  // A spread of the allocations once each (every one with
+  // KOLTHERMO_ALLOCATION_SWEEP=full); every sixth with all later ones failing too.
+  for (const uint64_t n : SweepPoints("preview start", total, 100)) {
     for (const Extent extent : {Extent::kOnce, Extent::kFromThereOn}) {
       if (extent == Extent::kFromThereOn && n % 6 != 1) continue;
       const std::string where = "allocation " + std::to_string(n) + " of " + std::to_string(total) +
