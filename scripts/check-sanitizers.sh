@@ -23,6 +23,6 @@ for preset in "${presets[@]}"; do
   echo "==== $preset: configure, build, test"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
-  ctest --preset "$preset"
+  ctest --preset "$preset" -j "$(nproc)"
 done
 echo "sanitizer checks passed: ${presets[*]}"

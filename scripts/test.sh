@@ -14,7 +14,7 @@ cmake --build --preset default
 
 log=build/default/test.log
 status=0
-ctest --preset default "$@" 2>&1 | tee "$log" || status=$?
+ctest --preset default -j "$(nproc)" "$@" 2>&1 | tee "$log" || status=$?
 
 # ctest's own closing line reads "N% tests passed, F tests failed out of T";
 # skipped tests count among its passes, so report them apart.
