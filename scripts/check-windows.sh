@@ -45,5 +45,5 @@ if ((do_tests)); then
     /usr/lib/wine/wine64 wineboot --init
     /usr/lib/wine/wineserver -w
   fi
-  ctest --preset mingw-x64 -j "$(nproc)"
+  ctest --preset mingw-x64
 fi
