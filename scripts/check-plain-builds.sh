@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the SDK the way a user or packager does, with no preset: a plain
+# Release configuration (`cmake -DCMAKE_BUILD_TYPE=Release`, everything that
+# builds by default, tests included), once with GCC and once with Clang. No
+# warning may stop these builds; KOLTHERMO_WERROR stays at its default (off).
+# Installs the Debian packages it needs first (see scripts/install-deps.sh).
+#
+# Usage: scripts/check-plain-builds.sh [gcc | clang]
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+scripts/install-deps.sh --native
+
+compilers=(gcc clang)
+[[ $# -gt 0 ]] && compilers=("$@")
+for compiler in "${compilers[@]}"; do
+  case $compiler in
+    gcc) cc=gcc cxx=g++ ;;
+    clang) cc=clang cxx=clang++ ;;
+    *) echo "usage: $0 [gcc | clang]" >&2; exit 2 ;;
+  esac
+  build=build/plain-release-$compiler
+  echo "==== plain Release build with $cxx in $build"
+  CC=$cc CXX=$cxx cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  if ! cmake --build "$build" >"$build/build.log" 2>&1; then
+    grep -E -A3 'error:|FAILED:' "$build/build.log" | head -60 >&2
+    echo "plain Release build with $cxx failed; see $build/build.log" >&2
+    exit 1
+  fi
+  warnings=$(grep -c 'warning:' "$build/build.log" || true)
+  echo "plain Release build with $cxx: built, $warnings warning(s)"
+  grep 'warning:' "$build/build.log" || true
+done
