@@ -8,8 +8,9 @@
 #   - a CMake package, so that find_package(KolThermo 1.0) gives the imported
 #     target KolThermo::kolthermo with its include directory,
 #   - a pkg-config file, kolthermo.pc,
-#   - off Windows, the calibration-table generator kolthermo-table, whose tables
-#     fit the simulated camera that stands in for the driver there.
+#   - off Windows, the command-line tool kolthermo and the calibration-table
+#     generator kolthermo-table, whose tables fit the simulated camera that
+#     stands in for the driver there.
 # The static library, the tests and the other internal targets stay in the
 # build tree.
 #
@@ -136,11 +137,18 @@ install(FILES ${PROJECT_BINARY_DIR}/package/kolthermo.pc
 
 # ---- Programs ---------------------------------------------------------------
 #
-# tools/ is added after this file is read, so the table generator is installed
-# once the whole project has been read, if it was built at all.
+# tools/ is added after this file is read, so the programs are installed once
+# the whole project has been read, if they were built at all. The command-line
+# tool finds the installed library relative to itself, so a moved or
+# --prefix installation keeps working without LD_LIBRARY_PATH.
 function(_kolthermo_install_programs)
   if(NOT WIN32 AND TARGET kolthermo-table)
     install(TARGETS kolthermo-table RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+  endif()
+  if(NOT WIN32 AND TARGET kolthermo-cli)
+    file(RELATIVE_PATH _lib_from_bin "/${CMAKE_INSTALL_BINDIR}" "/${CMAKE_INSTALL_LIBDIR}")
+    set_target_properties(kolthermo-cli PROPERTIES INSTALL_RPATH "$ORIGIN/${_lib_from_bin}")
+    install(TARGETS kolthermo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _kolthermo_install_programs)

@@ -55,12 +55,13 @@ cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DKOLTHERMO_BUILD_TESTS=OFF -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_INCLUDEDIR=include
 # Only the installed targets: the tests, the static library and the in-tree
 # examples are no part of the package.
-cmake --build "$build" --target kolthermo kolthermo-table
+cmake --build "$build" --target kolthermo kolthermo-table kolthermo-cli
 cmake --install "$build" --prefix "$work/staging"
 mv "$work/staging" "$prefix"
 
 section "installed files"
-expected_files="bin/kolthermo-table
+expected_files="bin/kolthermo
+bin/kolthermo-table
 include/kolthermo/kolthermo.h
 include/kolthermo/kolthermo_host.h
 lib/cmake/KolThermo/KolThermoConfig.cmake
@@ -196,6 +197,10 @@ expect_lines preview_messages 1 '^event code 10: not supported$'
 expect_lines preview_messages 1 '^10 frame\(s\) fetched$'
 
 "$prefix/bin/kolthermo-table" --layout 4000 --output camera.tbl
+# The installed command-line tool finds the installed library by itself.
+env -u LD_LIBRARY_PATH "$prefix/bin/kolthermo" list >cli_list.log 2>&1 ||
+  fail "the installed kolthermo failed: $(cat cli_list.log)"
+grep -qx '1 camera found' cli_list.log || fail "the installed kolthermo listed no camera: $(cat cli_list.log)"
 run preview_messages_pkgconfig 0 "$work/preview_messages_pkgconfig" 5 camera.tbl
 expect_lines preview_messages_pkgconfig 5 '^frame -?[0-9]+ ready: centre raw [0-9]+, [0-9]+\.[0-9] C$'
 
