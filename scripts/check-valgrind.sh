@@ -25,8 +25,10 @@ cmake --build build/valgrind --target kolthermo_integration_tests
 log=build/valgrind/memcheck.log
 echo "==== integration tests under valgrind memcheck (log: $log)"
 # Valgrind slows the library some thirtyfold: the tests' clock runs at 2x
-# instead of 20x so that the driver's frame limit still outlasts a slowed frame.
-KOLTHERMO_TEST_CLOCK_SCALE=${KOLTHERMO_TEST_CLOCK_SCALE:-2} valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
+# instead of 20x so that the driver's frame limit still outlasts a slowed frame,
+# and every real-time wait limit of the tests is stretched twentyfold.
+KOLTHERMO_TEST_CLOCK_SCALE=${KOLTHERMO_TEST_CLOCK_SCALE:-2} \
+  KOLTHERMO_TEST_TIME_SCALE=${KOLTHERMO_TEST_TIME_SCALE:-20} valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
   --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect \
   --track-origins=yes --num-callers=30 --log-file="$log" \
   build/valgrind/tests/integration/kolthermo_integration_tests --gtest_filter="$filter" \

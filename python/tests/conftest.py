@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import ctypes
+import os
 
 import numpy as np
 import pytest
@@ -11,6 +12,15 @@ import kolthermo
 from kolthermo import sim
 
 WIDTH, HEIGHT = 384, 288
+
+# Every wait limit of the tests is written for a quiet native run and stretched
+# by the run's time scale, which slow runs raise (KOLTHERMO_TEST_TIME_SCALE).
+TIME_SCALE = max(1.0, float(os.environ.get("KOLTHERMO_TEST_TIME_SCALE", "1") or 1))
+
+
+def limit(seconds: float) -> float:
+    """A wait limit of `seconds` on this run's time scale."""
+    return seconds * TIME_SCALE
 
 
 @pytest.fixture(scope="session")
@@ -70,7 +80,7 @@ def streaming():
     with kolthermo.Camera() as cam:
         cam.nuc_hold_ms = 0
         cam.preview()
-        cam.wait_frame(5.0)
+        cam.wait_frame(limit(5.0))
         yield cam
 
 

@@ -10,22 +10,26 @@ from conftest import HEIGHT, WIDTH, c_fetch, write_direct_table
 
 
 def test_frames_match_the_c_functions_for_the_same_frame_id(streaming, c_lib):
-    frame_id = streaming.wait_frame()
-    raw = streaming.raw(frame_id)
-    color = streaming.color(frame_id)
-    celsius = streaming.temperature(frame_id)
+    streaming.wait_frame()
+    streaming.pause()  # holds the newest frame in the ring for every fetch below
+    try:
+        frame_id = streaming.latest_frame_id
+        raw = streaming.raw(frame_id)
+        color = streaming.color(frame_id)
+        celsius = streaming.temperature(frame_id)
+        c_raw = c_fetch(c_lib, "KolThermo_GetRaw", streaming.id, frame_id, 221184)
+        c_celsius = c_fetch(c_lib, "KolThermo_GetTemperature", streaming.id, frame_id, 442368)
+        c_bgr = c_fetch(c_lib, "KolThermo_GetColor", streaming.id, frame_id, 331776)
+    finally:
+        streaming.resume()
 
     assert (raw.dtype, raw.shape) == (np.uint16, (HEIGHT, WIDTH))
     assert (color.dtype, color.shape) == (np.uint8, (HEIGHT, WIDTH, 3))
     assert (celsius.dtype, celsius.shape) == (np.float32, (HEIGHT, WIDTH))
-    assert raw.tobytes() == c_fetch(c_lib, "KolThermo_GetRaw", streaming.id, frame_id, 221184)
-    assert celsius.tobytes() == c_fetch(
-        c_lib, "KolThermo_GetTemperature", streaming.id, frame_id, 442368
-    )
+    assert raw.tobytes() == c_raw
+    assert celsius.tobytes() == c_celsius
     # The C function gives blue, green, red; the array is red, green, blue.
-    bgr = np.frombuffer(
-        c_fetch(c_lib, "KolThermo_GetColor", streaming.id, frame_id, 331776), dtype=np.uint8
-    ).reshape(HEIGHT, WIDTH, 3)
+    bgr = np.frombuffer(c_bgr, dtype=np.uint8).reshape(HEIGHT, WIDTH, 3)
     np.testing.assert_array_equal(color[..., 0], bgr[..., 2])
     np.testing.assert_array_equal(color[..., 1], bgr[..., 1])
     np.testing.assert_array_equal(color[..., 2], bgr[..., 0])

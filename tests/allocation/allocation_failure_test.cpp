@@ -35,6 +35,7 @@
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
+#include "support/test_time.h"
 #include "support/wide_text.h"
 #include "table_writer.h"
 
@@ -106,7 +107,8 @@ class HangWatch {
  private:
   void Watch() {
     const char* seconds = std::getenv("KOLTHERMO_ALLOCATION_HANG_SECONDS");
-    const auto limit = std::chrono::seconds(seconds != nullptr ? std::atoi(seconds) : 300);
+    const auto limit =
+        kt::test::Scaled(std::chrono::seconds(seconds != nullptr ? std::atoi(seconds) : 300));
     std::unique_lock lock(mutex_);
     while (!done_) {
       const uint64_t seen = progress_;

@@ -11,6 +11,8 @@
 #include "platform/display_window.h"
 #include "sim/sim_driver.h"
 
+#include "support/test_time.h"
+
 namespace kt {
 namespace {
 
@@ -29,12 +31,13 @@ TEST(DisplayAttachTest, PublishedFramesAreDrawnIntoTheAttachedWindow) {
   instance.AttachDisplay(window, platform::GetDisplayDc(window), kClass);
 
   ASSERT_EQ(1, instance.StartPreview());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto deadline = kt::test::DeadlineIn(std::chrono::seconds(5));
   while (instance.GetNewID() == 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   instance.Pause();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the last draw completes
+  std::this_thread::sleep_for(
+      kt::test::Scaled(std::chrono::milliseconds(50)));  // the last draw completes
   const int32_t frame = instance.GetNewID();
   ASSERT_NE(0, frame);
 

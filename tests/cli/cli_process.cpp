@@ -11,6 +11,8 @@
 #include <sstream>
 #include <thread>
 
+#include "support/test_time.h"
+
 extern char** environ;
 
 namespace kt::test {
@@ -72,7 +74,7 @@ CliRun InterruptCli(const std::vector<std::string>& args, const std::filesystem:
                     std::string_view printed) {
   const auto log = LogPath(directory);
   const pid_t pid = Spawn(KOLTHERMO_CLI_PATH, args, directory, log);
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  const auto give_up = kt::test::DeadlineIn(std::chrono::minutes(1));
   // Looks at the child without collecting it, so Collect still gets its status.
   auto has_ended = [pid] {
     siginfo_t info{};

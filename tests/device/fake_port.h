@@ -19,6 +19,8 @@
 #include "platform/driver_port.h"
 #include "protocol/camera_protocol.h"
 
+#include "support/test_time.h"
+
 namespace kt::test {
 
 class FakePort final : public platform::DriverPort {
@@ -81,7 +83,8 @@ class FakePort final : public platform::DriverPort {
   // Blocks until `count` frame reads have begun (a read that blocks counts).
   bool WaitForFrameReads(int count) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return frame_reads_ >= count; });
+    return changed_.wait_for(lock, kt::test::Scaled(std::chrono::seconds(20)),
+                             [&] { return frame_reads_ >= count; });
   }
   int frame_reads() {
     std::lock_guard lock(mutex_);

@@ -12,6 +12,8 @@
 #include "device/sdk_under_test.h"
 #include "platform/clock.h"
 
+#include "support/test_time.h"
+
 namespace kt {
 namespace {
 
@@ -39,7 +41,7 @@ class ClockSwap {
 };
 
 bool WaitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  const auto deadline = kt::test::DeadlineIn(std::chrono::seconds(20));
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -15,6 +15,7 @@
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
+#include "support/test_time.h"
 
 namespace {
 
@@ -51,8 +52,8 @@ class AcquisitionTest : public ::testing::Test {
 TEST_F(AcquisitionTest, PreviewPublishesFramesThatTheHostCanFetch) {
   ASSERT_EQ(1, KolThermo_Preview(id_));
   EXPECT_EQ(1, KolThermo_GetParam(id_, 5));
-  const int frame = NextFrame();
-  ASSERT_NE(0, frame);
+  ASSERT_NE(0, NextFrame());
+  const int frame = kt::test::HoldNewestFrame(id_);
   std::vector<uint16_t> raw(kWidth * kHeight);
   EXPECT_EQ(1, KolThermo_GetRaw(id_, frame, raw.data(), kRawBytes));
   std::vector<uint8_t> colour(kColourBytes);
@@ -68,9 +69,8 @@ TEST_F(AcquisitionTest, PreviewPublishesFramesThatTheHostCanFetch) {
 
 TEST_F(AcquisitionTest, PauseStopsPublishingAndStartResumes) {
   ASSERT_EQ(1, KolThermo_Preview(id_));
-  KolThermo_Pause(id_);
+  const int paused_at = kt::test::HoldNewestFrame(id_);
   Drain();
-  const int paused_at = KolThermo_GetNewID(id_);
   // While paused nothing is published and the newest ID stays put.
   kt::test::PostedMessage message;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -92,7 +92,7 @@ TEST_F(AcquisitionTest, LoopIntervalLimitsThePublishedRate) {
   ASSERT_EQ(1, KolThermo_Preview(id_));
   // Once a rate has been measured (1.5 s of clock time on the tests' fast
   // clock, longer under valgrind), at most ~10 frames per second get published.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  const auto deadline = kt::test::DeadlineIn(std::chrono::seconds(30));
   while (KolThermo_GetParam(id_, 3) == 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -104,9 +104,8 @@ TEST_F(AcquisitionTest, LoopIntervalLimitsThePublishedRate) {
 
 TEST_F(AcquisitionTest, FetchedFramesAreWholeAndInTheChosenRowOrder) {
   ASSERT_EQ(1, KolThermo_Preview(id_));
-  const int frame = NextFrame();
-  ASSERT_NE(0, frame);
-  KolThermo_Pause(id_);
+  ASSERT_NE(0, NextFrame());
+  const int frame = kt::test::HoldNewestFrame(id_);
   std::vector<uint16_t> bottom_up(kWidth * kHeight);
   std::vector<uint16_t> top_down(kWidth * kHeight);
   ASSERT_EQ(1, KolThermo_GetRaw(id_, frame, bottom_up.data(), kRawBytes));
@@ -124,8 +123,8 @@ TEST_F(AcquisitionTest, FetchedFramesAreWholeAndInTheChosenRowOrder) {
 
 TEST_F(AcquisitionTest, FetchArgumentsAreChecked) {
   ASSERT_EQ(1, KolThermo_Preview(id_));
-  const int frame = NextFrame();
-  ASSERT_NE(0, frame);
+  ASSERT_NE(0, NextFrame());
+  const int frame = kt::test::HoldNewestFrame(id_);
   Codes();
   std::vector<uint8_t> buffer(kColourBytes + 16);
   EXPECT_EQ(0,
@@ -200,7 +199,7 @@ TEST_F(AcquisitionTest, NothingIsPublishedDuringANucHold) {
   const auto nuc_at = std::chrono::steady_clock::now();
   // A frame that passed its hold check just before the request may still be
   // announced: let it through, then look for the next one.
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  std::this_thread::sleep_for(kt::test::Scaled(std::chrono::milliseconds(30)));
   Drain();
   const int held = KolThermo_GetNewID(id_);
   const int next = NextFrame();
@@ -240,7 +239,7 @@ TEST_F(AcquisitionTest, TriggerGivesUpAfterThreeSeconds) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(0, KolThermo_Trigger(id_));
   // 3000 ms of clock time; at the tests' 20x clock about 150 ms.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kt::test::Scaled(std::chrono::seconds(10)));
   EXPECT_EQ((std::vector<int>{3, 10}), Codes());
 }
 

@@ -16,6 +16,7 @@
 #include "sim/sim_driver.h"
 #include "support/host_window_probe.h"
 #include "support/test_support.h"
+#include "support/test_time.h"
 #include "table_writer.h"
 
 namespace {
@@ -52,7 +53,7 @@ class BlackbodyTest : public ::testing::TestWithParam<double> {
     uint32_t quiet_since = kt::platform::TimerTickMs();
     kt::test::PostedMessage message;
     std::vector<float> temperatures(kWidth * kHeight);
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto give_up = kt::test::DeadlineIn(std::chrono::seconds(20));
     while (std::chrono::steady_clock::now() < give_up) {
       if (!window_.Next(&message, 1000)) continue;
       if (message.message != KOLTHERMO_MSG_FRAME_READY) continue;
@@ -90,7 +91,7 @@ TEST_P(BlackbodyTest, ReadsTrueBeforeAndAfterInternalDrift) {
   const double truth = GetParam();
   ASSERT_EQ(1, KolThermo_Preview(id_));
   // The first drift check records the internal temperature and starts a hold.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = kt::test::DeadlineIn(std::chrono::seconds(10));
   while (camera_->nuc_requests() < 2 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -102,7 +103,7 @@ TEST_P(BlackbodyTest, ReadsTrueBeforeAndAfterInternalDrift) {
   camera_->SetInternalTemperature(
       static_cast<float>(kt::sim::radiometric::kReferenceInternalC + 5.0));
   while (camera_->nuc_requests() == nucs &&
-         std::chrono::steady_clock::now() < deadline + std::chrono::seconds(10)) {
+         std::chrono::steady_clock::now() < deadline + kt::test::Scaled(std::chrono::seconds(10))) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   ASSERT_GT(camera_->nuc_requests(), nucs) << "no drift event";

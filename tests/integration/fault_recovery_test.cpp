@@ -22,6 +22,7 @@
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
+#include "support/test_time.h"
 #include "support/wide_text.h"
 #include "table_writer.h"
 
@@ -63,15 +64,12 @@ class FaultRecoveryTest : public ::testing::Test {
     KolThermo_Close(id_);
     ASSERT_EQ(1, KolThermo_Preview(id_)) << where;
     KolThermo_Start(id_);
-    int frame = NextFrame();
-    ASSERT_NE(0, frame) << where << ": no frame after recovery";
+    ASSERT_NE(0, NextFrame()) << where << ": no frame after recovery";
     std::vector<uint16_t> raw(kRawBytes / 2);
-    // The announced frame may have been overwritten already: take the newest.
-    if (KolThermo_GetRaw(id_, frame, raw.data(), kRawBytes) != 1) {
-      frame = KolThermo_GetNewID(id_);
-      ASSERT_EQ(1, KolThermo_GetRaw(id_, frame, raw.data(), kRawBytes)) << where;
-    }
+    const int frame = kt::test::HoldNewestFrame(id_);
+    ASSERT_EQ(1, KolThermo_GetRaw(id_, frame, raw.data(), kRawBytes)) << where;
     EXPECT_TRUE(RowCodedScene::IsWhole(raw.data())) << where;
+    KolThermo_Start(id_);
     KolThermo_Close(id_);
     kt::test::DrainCodes(id_);
     window_.Drain();
@@ -144,9 +142,10 @@ TEST_F(FaultRecoveryTest, OneShortTransferIsSkippedASecondLosesTheCamera) {
   for (int i = 0; i < 10; ++i) ASSERT_NE(0, NextFrame()) << i;
   EXPECT_TRUE(kt::test::DrainCodes(id_).empty());
   std::vector<uint16_t> raw(kRawBytes / 2);
-  const int frame = KolThermo_GetNewID(id_);
+  const int frame = kt::test::HoldNewestFrame(id_);
   ASSERT_EQ(1, KolThermo_GetRaw(id_, frame, raw.data(), kRawBytes));
   EXPECT_TRUE(RowCodedScene::IsWhole(raw.data()));
+  KolThermo_Start(id_);
   // A second short frame in the same stream means the transfer cannot be
   // trusted any more.
   camera_->ShortFrames(1);

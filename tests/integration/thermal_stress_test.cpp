@@ -13,6 +13,7 @@
 #include "sim/radiometric_model.h"
 #include "sim/sim_driver.h"
 #include "support/test_support.h"
+#include "support/test_time.h"
 #include "table_writer.h"
 
 namespace {
@@ -73,9 +74,9 @@ TEST(ThermalStressTest, LoadsAndDriftEventsWhileHostThreadsReadTemperatures) {
   });
   // At least 600 ms and a few reads, however slow the machine (or valgrind).
   const auto started = std::chrono::steady_clock::now();
-  while (
-      std::chrono::steady_clock::now() - started < std::chrono::milliseconds(600) ||
-      (reads.load() < 5 && std::chrono::steady_clock::now() - started < std::chrono::seconds(60))) {
+  while (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(600) ||
+         (reads.load() < 5 && std::chrono::steady_clock::now() - started <
+                                  kt::test::Scaled(std::chrono::seconds(60)))) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   stop = true;

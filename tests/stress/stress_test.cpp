@@ -29,6 +29,7 @@
 #include "support/host_window_probe.h"
 #include "support/row_coded_scene.h"
 #include "support/test_support.h"
+#include "support/test_time.h"
 #include "support/wide_text.h"
 #include "table_writer.h"
 
@@ -42,7 +43,7 @@ constexpr int kWidth = RowCodedScene::kWidth;
 constexpr int kHeight = RowCodedScene::kHeight;
 constexpr unsigned kRawBytes = kWidth * kHeight * 2;
 constexpr unsigned kColourBytes = kWidth * kHeight * 3;
-constexpr auto kCallLimit = std::chrono::seconds(60);
+const auto kCallLimit = kt::test::Scaled(std::chrono::seconds(60));
 
 int RunSeconds() {
   const char* text = std::getenv("KOLTHERMO_STRESS_SECONDS");
@@ -79,7 +80,8 @@ class Watchdog {
         const int64_t started = watch.started_ns.load();
         if (started != 0 && now - started > std::chrono::nanoseconds(kCallLimit).count()) {
           std::fprintf(stderr, "stress: %s has not returned for %lld s\n", watch.name.load(),
-                       static_cast<long long>(kCallLimit.count()));
+                       static_cast<long long>(
+                           std::chrono::duration_cast<std::chrono::seconds>(kCallLimit).count()));
           std::abort();
         }
       }
@@ -318,6 +320,7 @@ TEST_F(StressTest, EightCamerasFourThreadsEachCallingEverything) {
              << KolThermo_GetParam(id, 7) << ", loop interval " << KolThermo_GetParam(id, 9)
              << ", NUC hold " << KolThermo_GetParam(id, 10) << ", codes " << codes;
     }
+    frame = kt::test::HoldNewestFrame(id);
     ASSERT_EQ(1, KolThermo_GetRaw(id, frame, raw.data(), kRawBytes)) << "slot " << slot;
     EXPECT_TRUE(RowCodedScene::IsWhole(raw.data())) << "slot " << slot;
   }

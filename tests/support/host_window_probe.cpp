@@ -7,6 +7,7 @@
 #endif
 
 #include "kolthermo/kolthermo.h"
+#include "support/test_time.h"
 
 namespace kt::test {
 namespace {
@@ -28,6 +29,7 @@ HostWindowProbe::~HostWindowProbe() {
 }
 
 bool HostWindowProbe::Next(PostedMessage* out, int timeout_ms) {
+  timeout_ms = ScaledMs(timeout_ms);
   const DWORD start = GetTickCount();
   for (;;) {
     MSG msg;
@@ -52,8 +54,8 @@ HostWindowProbe::~HostWindowProbe() {
 
 bool HostWindowProbe::Next(PostedMessage* out, int timeout_ms) {
   KolThermoHostMessage message{};
-  if (KolThermoHost_WaitMessage(static_cast<KolThermoHWND>(handle_), timeout_ms, &message) !=
-      KOLTHERMO_HOST_MESSAGE) {
+  if (KolThermoHost_WaitMessage(static_cast<KolThermoHWND>(handle_), ScaledMs(timeout_ms),
+                                &message) != KOLTHERMO_HOST_MESSAGE) {
     return false;
   }
   out->message = message.message;

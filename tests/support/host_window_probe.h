@@ -21,8 +21,8 @@ class HostWindowProbe {
 
   // The handle to give the library (HWND on Windows).
   void* handle() const { return handle_; }
-  // The next message posted to the window, waiting up to `timeout_ms`; false
-  // when none arrives.
+  // The next message posted to the window, waiting up to `timeout_ms` (on the
+  // run's time scale, like every limit below); false when none arrives.
   bool Next(PostedMessage* out, int timeout_ms);
   // The frame ID of the next frame-ready message, skipping other messages;
   // 0 when none arrives within `timeout_ms` of the previous message.
