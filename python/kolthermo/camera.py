@@ -9,7 +9,7 @@ from typing import Any, Callable, List, Optional, Union
 
 import numpy as np
 
-from . import _strings
+from . import _files, _strings
 from ._library import library
 from ._parameter import Parameter, flag, int32
 from .constants import Param, RecordingMode, recording_mode_number, save_format_number
@@ -404,9 +404,17 @@ class Camera:
     def save(self, path: _strings.PathArg, format: Union[str, int] = "bmp") -> None:
         """Saves the current frame. ``format``: a name (bmp, jpeg, jpeg70, jpeg20, png,
         tiff, colour-raw, raw, raw-png, raw-tiff, temp-i8, temp-u8, temp-i32, temp-f32)
-        or the library's format number."""
+        or the library's format number.
+
+        The frame is saved to a new file beside ``path`` that replaces it only
+        once complete: a failed save leaves a previous file as it was. A
+        target that is not a regular file, or that the library holds open,
+        raises OSError."""
         number = int32(save_format_number(format), "save format")
-        self._checked("KolThermo_SaveW", _strings.wide(path), number)
+        target = _strings.to_text(path)
+        _strings.wide(target)  # a name the library cannot take creates nothing
+        with _files.replacing(target) as temporary:
+            self._checked("KolThermo_SaveW", _strings.wide(temporary), number)
 
     def record(self, path: _strings.PathArg, mode: Union[str, int] = "video") -> Recording:
         """Asks for a recording (raw, video or temperature); the capture loop opens

@@ -146,9 +146,9 @@ def test_simulator_scene_reaches_the_frames(camera):
         sim.detach(6)
 
 
-def test_codes_raised_between_calls_are_kept_for_take_codes(camera, c_lib):
+def test_codes_raised_between_calls_are_kept_for_take_codes(camera, c_lib, tmp_path):
     with pytest.raises(KolThermoError) as caught:
-        camera.save("/nonexistent-dir/x.bmp")
+        camera.save(tmp_path / "x.bmp")
     assert caught.value.codes == [EventCode.NO_FRAME_TO_SAVE]
     c_lib.KolThermo_SetParam(camera.id, 16, 0)  # queues code 10 behind the package's back
     camera.nuc_hold_ms = 5

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import os
 import struct
 
 import numpy as np
@@ -106,10 +107,37 @@ def test_compressed_stills_carry_their_signature(paused, tmp_path, name, signatu
     assert any(head.startswith(s) for s in signatures), head
 
 
-def test_a_save_into_a_missing_directory_raises_file_error(streaming, tmp_path):
-    with pytest.raises(KolThermoError) as caught:
+def test_a_save_into_a_missing_directory_raises_file_not_found(streaming, tmp_path):
+    with pytest.raises(FileNotFoundError):
         streaming.save(tmp_path / "no" / "such" / "dir.bmp")
-    assert caught.value.code == EventCode.FILE_OR_TABLE_FAILED
+
+
+def test_a_failed_save_leaves_the_previous_file_and_nothing_else(streaming, tmp_path):
+    target = tmp_path / "still.bmp"
+    target.write_bytes(b"previous")
+    with pytest.raises(KolThermoError) as caught:
+        streaming.save(target, 14)  # refused by the library after the new file exists
+    assert caught.value.code == EventCode.INVALID_ARGUMENT
+    assert target.read_bytes() == b"previous"
+    assert list(tmp_path.iterdir()) == [target]
+
+
+def test_saves_refuse_what_is_not_a_regular_file_and_leave_it(streaming, tmp_path):
+    (tmp_path / "folder").mkdir()
+    os.mkfifo(tmp_path / "fifo")
+    for name in ("folder", "fifo"):
+        with pytest.raises(OSError, match="not a regular file"):
+            streaming.save(tmp_path / name, "png")
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["fifo", "folder"]
+
+
+def test_a_save_never_replaces_a_file_being_recorded(streaming, tmp_path):
+    target = tmp_path / "rec.avi"
+    with streaming.record(target, "video") as recording:
+        assert recording.wait_started()
+        with pytest.raises(OSError, match="in use"):
+            streaming.save(target, "jpeg")
+    assert target.read_bytes()[:4] == b"RIFF"
 
 
 def test_video_recording_writes_an_avi_and_stops_on_leaving_the_block(streaming, tmp_path):

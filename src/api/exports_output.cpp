@@ -13,13 +13,13 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SaveW(int id, const KolThermoWChar* p
       id, 0, [=](kt::CKolThermo& instance) { return instance.Save(kt::AsUtf16(path), format); });
 }
 
+// The narrow forms convert inside the call on the instance, so that running
+// out of memory for the wide copy leaves code 6 behind like any other failure.
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SaveA(int id, const char* path, int format) {
-  try {
+  return kt::CallInstance(id, 0, [=](kt::CKolThermo& instance) {
     const kt::WideArgument wide(path);
-    return KolThermo_SaveW(id, reinterpret_cast<const KolThermoWChar*>(wide.get()), format);
-  } catch (...) {
-    return 0;
-  }
+    return instance.Save(wide.get(), format);
+  });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_RecW(int id, const KolThermoWChar* path, int mode) {
@@ -29,12 +29,10 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_RecW(int id, const KolThermoWChar* pa
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_RecA(int id, const char* path, int mode) {
-  try {
+  return kt::CallInstance(id, 0, [=](kt::CKolThermo& instance) {
     const kt::WideArgument wide(path);
-    return KolThermo_RecW(id, reinterpret_cast<const KolThermoWChar*>(wide.get()), mode);
-  } catch (...) {
-    return 0;
-  }
+    return instance.SetRecording(wide.get(), mode);
+  });
 }
 
 }  // extern "C"

@@ -14,13 +14,13 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableW(int id, const KolThermoWCha
       id, 0, [path](CKolThermo& instance) { return instance.SetTable(kt::AsUtf16(path)); });
 }
 
+// Converted inside the call on the instance, so that running out of memory
+// for the wide copy leaves code 6 behind like any other failure.
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableA(int id, const char* path) {
-  try {
+  return CallInstance(id, 0, [path](CKolThermo& instance) {
     const kt::WideArgument wide(path);
-    return KolThermo_SetTableW(id, reinterpret_cast<const KolThermoWChar*>(wide.get()));
-  } catch (...) {
-    return 0;
-  }
+    return instance.SetTable(wide.get());
+  });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Nuc(int id) {

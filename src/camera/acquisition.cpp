@@ -68,6 +68,7 @@ int CKolThermo::StartPreview() {
   if (state_.load() == 1) return 1;
   if (Prepare() == 0) return 0;
 
+  stop_wake_.Reset();
   run_flag_.store(1);
   bool started = true;
   try {
@@ -111,6 +112,7 @@ int CKolThermo::StartPreview() {
 
 int CKolThermo::StopPreview() {
   run_flag_.store(0);
+  stop_wake_.Set();  // ends the loop's interval sleep now, not when it is over
   if (thread_done_) {
     thread_done_->Wait(platform::kInfinite);
     if (capture_thread_.joinable()) capture_thread_.join();
@@ -152,8 +154,14 @@ void CKolThermo::RunCaptureThread() noexcept {
 void CKolThermo::CaptureLoop() {
   BeginRecording();
   while (run_flag_.load() != 0) {
+    // The loop interval (parameter 9, up to some 24 days) is slept on the
+    // stop event, so that stopping never waits it out.
     const int32_t interval = loop_interval_ms_.load();
-    platform::SleepMs(interval > 0 ? static_cast<uint32_t>(interval) : 0u);
+    if (interval > 0) {
+      (void)stop_wake_.Wait(static_cast<uint32_t>(interval));
+    } else {
+      platform::SleepMs(0);
+    }
     if (run_flag_.load() != 1) continue;
 
     const uint32_t now = platform::TimerTickMs();

@@ -216,6 +216,10 @@ class CKolThermo {
   // joined by host threads under the control lock.
   std::thread capture_thread_;
   std::unique_ptr<platform::Event> thread_done_;
+  // Set when acquisition stops, so the capture loop's interval sleep ends at
+  // once; reset by a preview start before the thread exists. Synchronises
+  // itself.
+  platform::Event stop_wake_{platform::Event::ResetMode::kManual};
   // The recording request: written by host threads, read by the capture loop
   // once per published frame.
   std::mutex recording_lock_;

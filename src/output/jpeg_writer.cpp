@@ -2,6 +2,10 @@
 // of space disk is one); here its error exit jumps back into the save instead,
 // which then destroys the compressor, closes the file and returns 0.
 //
+// The compressed bytes go through a destination manager of our own into a
+// CSdkFile, so a JPEG file is opened like every other file the SDK writes:
+// not shared, regular files only, the name converted strictly.
+//
 // setjmp/longjmp rules: the function that calls setjmp keeps everything it
 // needs after the jump in a JpegSave reached through a pointer, so nothing is
 // held in a register the jump might restore stale, and no object with a
@@ -18,20 +22,27 @@
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
+// After jpeglib.h: the message codes.
+#include <jerror.h>
 
 #include "imaging/dib_surface.h"
-#include "platform/c_file.h"
+#include "output/sdk_file.h"
 
 namespace kt {
 namespace {
 
+// Compressed bytes collected before each write to the file.
+constexpr size_t kOutputBufferBytes = 16384;
+
 // Everything a save owns, so that the recovery path can release it.
 struct JpegSave {
-  std::FILE* file = nullptr;
+  CSdkFile* file = nullptr;
   jpeg_compress_struct compressor;
   jpeg_error_mgr errors;
+  jpeg_destination_mgr destination;
   std::jmp_buf recovery;
   bool created = false;  // compressor needs jpeg_destroy_compress
+  JOCTET output[kOutputBufferBytes];
 };
 
 // Replaces the standard error exit: report the message as libjpeg would, then
@@ -40,6 +51,35 @@ struct JpegSave {
   (*common->err->output_message)(common);
   auto* save = static_cast<JpegSave*>(common->client_data);
   std::longjmp(save->recovery, 1);
+}
+
+JpegSave* SaveOf(j_compress_ptr c) { return static_cast<JpegSave*>(c->client_data); }
+
+// A refused write is fatal to the save, as libjpeg's own stdio destination
+// makes it: the error exit jumps back.
+void WriteOrFail(j_compress_ptr c, size_t bytes) {
+  JpegSave* save = SaveOf(c);
+  if (save->file->WriteAll(save->output, bytes)) return;
+  c->err->msg_code = JERR_FILE_WRITE;
+  (*c->err->error_exit)(reinterpret_cast<j_common_ptr>(c));
+}
+
+void StartOutput(j_compress_ptr c) {
+  JpegSave* save = SaveOf(c);
+  save->destination.next_output_byte = save->output;
+  save->destination.free_in_buffer = kOutputBufferBytes;
+}
+
+// Called when the buffer is full: libjpeg expects the whole buffer written.
+boolean FlushFullOutput(j_compress_ptr c) {
+  WriteOrFail(c, kOutputBufferBytes);
+  StartOutput(c);
+  return TRUE;
+}
+
+// Called once at the end: writes what the buffer holds.
+void FlushLastOutput(j_compress_ptr c) {
+  WriteOrFail(c, kOutputBufferBytes - SaveOf(c)->destination.free_in_buffer);
 }
 
 // libjpeg-turbo reads the surface's blue-green-red samples as they are
@@ -66,7 +106,10 @@ bool Compress(JpegSave* save, const CDibSurface& surface, int quality) {
   // that failed half way through creation is safe: the struct starts zeroed.
   save->created = true;
   jpeg_CreateCompress(c, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
-  jpeg_stdio_dest(c, save->file);
+  save->destination.init_destination = StartOutput;
+  save->destination.empty_output_buffer = FlushFullOutput;
+  save->destination.term_destination = FlushLastOutput;
+  c->dest = &save->destination;
 
   const bool grey = surface.bits_per_pixel() == 8;
   c->image_width = static_cast<JDIMENSION>(surface.width());
@@ -100,23 +143,20 @@ bool Compress(JpegSave* save, const CDibSurface& surface, int quality) {
 int SaveJpegFile(const char16_t* path, const CDibSurface& surface, int quality) {
   if (path == nullptr || path[0] == u'\0' || surface.empty()) return 0;
   if (surface.bits_per_pixel() != 8 && surface.bits_per_pixel() != 24) return 0;
-  std::FILE* file = platform::OpenCFile(path, "wb");
-  if (file == nullptr) return 0;
+  CSdkFile file;
+  if (file.OpenWrite(path) == nullptr) return 0;
 
-  // Heap-held and zeroed: the compressor and the jump buffer are large, and
-  // the save's state must sit in memory anyway for the recovery path.
+  // Heap-held and zeroed: the compressor, the output buffer and the jump
+  // buffer are large, and the save's state must sit in memory anyway for the
+  // recovery path.
   std::unique_ptr<JpegSave> save(new (std::nothrow) JpegSave{});
-  if (!save) {
-    std::fclose(file);
-    return 0;
-  }
-  save->file = file;
+  if (!save) return 0;
+  save->file = &file;
+  // Every byte reaches the system through the destination's checked writes,
+  // so finishing the compressor is the whole of the save.
   const bool compressed = Compress(save.get(), surface, quality);
   if (save->created) jpeg_destroy_compress(&save->compressor);
-  // The library flushes the stream when it finishes; closing can still fail
-  // to hand the last bytes to the system.
-  const bool closed = std::fclose(file) == 0;
-  return compressed && closed ? 1 : 0;
+  return compressed ? 1 : 0;
 }
 
 }  // namespace kt

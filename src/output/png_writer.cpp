@@ -6,6 +6,10 @@
 // setjmp/longjmp rules: the function that calls setjmp keeps everything it
 // needs after the jump in a PngSave reached through a pointer, and no object
 // with a destructor lives between the setjmp and a possible longjmp.
+//
+// The encoded bytes go through write callbacks into a CSdkFile, so a PNG file
+// is opened like every other file the SDK writes: not shared, regular files
+// only, the name converted strictly.
 #include "output/png_writer.h"
 
 #include <csetjmp>
@@ -17,7 +21,7 @@
 #include <png.h>
 
 #include "imaging/dib_surface.h"
-#include "platform/c_file.h"
+#include "output/sdk_file.h"
 
 namespace kt {
 namespace {
@@ -29,7 +33,7 @@ constexpr char kRowTableAllocationFailed[] =
 
 // Everything a save owns, so that the recovery path can release it.
 struct PngSave {
-  std::FILE* file;
+  CSdkFile* file;
   png_structp png;
   png_infop info;
   png_bytep* rows;  // the row table, from malloc
@@ -77,13 +81,23 @@ void OnPngError(png_structp png, png_const_charp message) {
   if (save != nullptr && save->armed) std::longjmp(save->recovery, 1);
 }
 
+// libpng's write callback. A refused write ends the save through the error
+// callback, as libpng's own stdio writer does.
+void WriteToFile(png_structp png, png_bytep data, size_t length) {
+  auto* save = static_cast<PngSave*>(png_get_io_ptr(png));
+  if (!save->file->WriteAll(data, length)) png_error(png, "Write Error");
+}
+
+// Nothing to flush: every write reaches the system when it is made.
+void FlushNothing(png_structp /*png*/) {}
+
 // Writes the header, the rows and the end; false after a libpng error. The
 // caller releases whatever `save` holds.
 bool WriteImage(PngSave* save, const CDibSurface& surface, const PngFormat& format) {
   if (setjmp(save->recovery) != 0) return false;
   save->armed = true;
 
-  png_init_io(save->png, save->file);
+  png_set_write_fn(save->png, save, WriteToFile, FlushNothing);
   const auto width = static_cast<png_uint_32>(surface.width());
   const auto height = static_cast<png_uint_32>(surface.height());
   png_set_IHDR(save->png, save->info, width, height, format.bit_depth, format.colour_type,
@@ -112,29 +126,24 @@ int SavePngFile(const char16_t* path, const CDibSurface& surface) {
   PngFormat format{};
   if (path == nullptr || path[0] == u'\0' || surface.empty()) return 0;
   if (!FormatFor(surface.bits_per_pixel(), &format)) return 0;
-  std::FILE* file = platform::OpenCFile(path, "wb");
-  if (file == nullptr) return 0;
+  CSdkFile file;
+  if (file.OpenWrite(path) == nullptr) return 0;
 
   PngSave save{};
-  save.file = file;
+  save.file = &file;
   save.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &save, OnPngError, nullptr);
-  if (save.png == nullptr) {
-    std::fclose(file);
-    return 0;
-  }
+  if (save.png == nullptr) return 0;
   save.info = png_create_info_struct(save.png);
   if (save.info == nullptr) {
     png_destroy_write_struct(&save.png, nullptr);
-    std::fclose(file);
     return 0;
   }
+  // Every byte reaches the system through the checked write callback, so the
+  // image written is the whole of the save.
   const bool written = WriteImage(&save, surface, format);
   png_destroy_write_struct(&save.png, &save.info);
   std::free(save.rows);
-  // libpng's stdio writer does not check its flushes: a failure to hand the
-  // last buffered bytes to the system shows up only here.
-  const bool closed = std::fclose(file) == 0;
-  return written && closed ? 1 : 0;
+  return written ? 1 : 0;
 }
 
 }  // namespace kt

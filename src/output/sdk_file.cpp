@@ -39,6 +39,14 @@ const uint8_t* CSdkFile::LoadAll(const char16_t* path) {
   return data_;
 }
 
+platform::FileHandle CSdkFile::OpenRead(const char16_t* path) {
+  Close();
+  file_ = platform::FileOpen(path, platform::FileDisposition::kReadExisting);
+  if (file_ == nullptr) return nullptr;
+  (void)QuerySize();
+  return file_;
+}
+
 bool CSdkFile::QuerySize() {
   uint64_t full_size = 0;
   if (file_ == nullptr || !platform::FileSize(file_, &full_size)) return false;
@@ -49,6 +57,25 @@ bool CSdkFile::QuerySize() {
 bool CSdkFile::Write(const void* data, uint32_t bytes) {
   if (file_ == nullptr) return false;
   return platform::FileWrite(file_, data, bytes, nullptr);
+}
+
+bool CSdkFile::WriteAll(const void* data, size_t bytes) {
+  if (file_ == nullptr || (data == nullptr && bytes > 0)) return false;
+  // Pieces of 1 GiB: well inside what one system write takes on either system.
+  constexpr size_t kPiece = size_t{1} << 30;
+  const auto* next = static_cast<const uint8_t*>(data);
+  while (bytes > 0) {
+    const size_t piece = bytes < kPiece ? bytes : kPiece;
+    if (!platform::FileWrite(file_, next, static_cast<uint32_t>(piece), nullptr)) return false;
+    next += piece;
+    bytes -= piece;
+  }
+  return true;
+}
+
+bool CSdkFile::Read(void* buffer, uint32_t bytes) {
+  uint32_t read = 0;
+  return file_ != nullptr && platform::FileRead(file_, buffer, bytes, &read) && read == bytes;
 }
 
 bool CSdkFile::Seek(uint64_t offset) {

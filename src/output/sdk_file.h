@@ -4,6 +4,7 @@
 // its owner asks. Not thread-safe: an owner sharing it serialises the calls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -31,6 +32,11 @@ class CSdkFile {
   // buffer cannot be allocated, or fewer bytes arrive than were measured.
   const uint8_t* LoadAll(const char16_t* path);
 
+  // Closes whatever is held, then opens `path` for reading and measures it
+  // into size(), for owners that read only the parts they need. Returns the
+  // handle, or null with nothing open.
+  platform::FileHandle OpenRead(const char16_t* path);
+
   // Re-measures the open file into size(): the low 32 bits of its length.
   // False, leaving size() as it was, when no file is open or the query fails.
   bool QuerySize();
@@ -38,6 +44,13 @@ class CSdkFile {
   // One write of `bytes` bytes at the current position. False when no file is
   // open or the system write fails.
   bool Write(const void* data, uint32_t bytes);
+  // The same for any count (the image libraries hand over size_t counts),
+  // split into writes the system takes.
+  bool WriteAll(const void* data, size_t bytes);
+
+  // Reads exactly `bytes` bytes at the current position. False when no file
+  // is open, the read fails or the file ends first.
+  bool Read(void* buffer, uint32_t bytes);
 
   // Moves the position of the open file, for owners that patch what they wrote
   // earlier (AVI headers) or take back a write the disk refused. False when no

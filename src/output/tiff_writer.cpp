@@ -1,17 +1,24 @@
 // Errors and warnings are caught per file through libtiff's open options
 // rather than its process-wide handlers, so concurrent saves, and any other
 // libtiff user in the host process, keep their own handling.
+//
+// libtiff reads and writes through client procedures on a CSdkFile, so a TIFF
+// file is opened like every other file the SDK writes: not shared, regular
+// files only, the name converted strictly.
 #include "output/tiff_writer.h"
 
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include <tiffio.h>
 
 #include "imaging/dib_surface.h"
 #include "imaging/pixel_converters.h"
+#include "output/sdk_file.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace kt {
@@ -65,14 +72,60 @@ int IgnoreWarning(TIFF* /*tiff*/, void* /*user_data*/, const char* /*module*/,
   return 1;
 }
 
-// Opens `name` for writing with this save's error counter.
-TIFF* OpenForWriting(const char* name, int* errors) {
+// libtiff's client procedures over the save's CSdkFile (the client handle).
+CSdkFile* FileOf(thandle_t handle) { return static_cast<CSdkFile*>(handle); }
+
+tmsize_t ReadFromFile(thandle_t handle, void* buffer, tmsize_t size) {
+  if (size < 0 || static_cast<uint64_t>(size) > UINT32_MAX) return -1;
+  uint32_t read = 0;
+  if (!platform::FileRead(FileOf(handle)->handle(), buffer, static_cast<uint32_t>(size), &read)) {
+    return -1;
+  }
+  return static_cast<tmsize_t>(read);
+}
+
+tmsize_t WriteToFile(thandle_t handle, void* data, tmsize_t size) {
+  if (size < 0 || !FileOf(handle)->WriteAll(data, static_cast<size_t>(size))) return -1;
+  return size;
+}
+
+toff_t SeekInFile(thandle_t handle, toff_t offset, int whence) {
+  platform::SeekOrigin origin = platform::SeekOrigin::kBegin;
+  if (whence == SEEK_CUR) origin = platform::SeekOrigin::kCurrent;
+  if (whence == SEEK_END) origin = platform::SeekOrigin::kEnd;
+  uint64_t position = 0;
+  // libtiff passes backward moves from the current position or the end as
+  // offsets that wrap; the signed reading restores them.
+  if (!platform::FileSeek(FileOf(handle)->handle(), static_cast<int64_t>(offset), origin,
+                          &position)) {
+    return static_cast<toff_t>(-1);
+  }
+  return position;
+}
+
+// The save closes its CSdkFile itself, after TIFFClose has written the
+// directory.
+int KeepFileOpen(thandle_t /*handle*/) { return 0; }
+
+toff_t FileSizeOf(thandle_t handle) {
+  uint64_t size = 0;
+  return platform::FileSize(FileOf(handle)->handle(), &size) ? size : 0;
+}
+
+// No memory mapping: libtiff falls back to reads.
+int MapNothing(thandle_t /*handle*/, void** /*base*/, toff_t* /*size*/) { return 0; }
+void UnmapNothing(thandle_t /*handle*/, void* /*base*/, toff_t /*size*/) {}
+
+// Starts a TIFF in the open `file`, named `name` in libtiff's messages, with
+// this save's error counter.
+TIFF* OpenForWriting(const char* name, CSdkFile* file, int* errors) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return nullptr;
   TIFFOpenOptionsSetErrorHandlerExtR(options, CountError, errors);
   TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreWarning, nullptr);
-  // The handle keeps its own copy of the handlers.
-  TIFF* tiff = TIFFOpenExt(name, "w", options);
+  // The handle keeps its own copy of the handlers. "m": never map the file.
+  TIFF* tiff = TIFFClientOpenExt(name, "wm", file, ReadFromFile, WriteToFile, SeekInFile,
+                                 KeepFileOpen, FileSizeOf, MapNothing, UnmapNothing, options);
   TIFFOpenOptionsFree(options);
   return tiff;
 }
@@ -121,11 +174,15 @@ int SaveTiffFile(const char16_t* path, const CDibSurface& surface) {
     return 0;
   }
   char name[kNameBytes] = {};
-  // 0 when the name does not fit in the buffer with its terminator.
+  // 0 when the name does not fit in the buffer with its terminator. The
+  // narrow name only labels libtiff's messages: the file is opened by its
+  // wide name.
   if (platform::WideToNarrow(path, name, kNameBytes) == 0) return 0;
 
+  CSdkFile file;
+  if (file.OpenWrite(path) == nullptr) return 0;
   int errors = 0;
-  TIFF* tiff = OpenForWriting(name, &errors);
+  TIFF* tiff = OpenForWriting(name, &file, &errors);
   if (tiff == nullptr) return 0;
   const bool written = WriteStrip(tiff, surface, layout);
   // Closing writes the directory; failures there are counted as well.

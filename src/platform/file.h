@@ -22,8 +22,9 @@ enum class SeekOrigin { kBegin, kCurrent, kEnd };
 // Opens `path` without sharing: while the handle is open, another open of the
 // same file fails (off Windows this is an advisory lock that every open made
 // through here honours; a truncating open checks it before truncating).
-// Returns null for a null or empty path, a path that is not valid UTF-16, a
-// directory, or any refusal by the system.
+// Returns null for a null or empty path, a path that is not valid UTF-16,
+// anything but a regular file (a directory, FIFO, socket or device), or any
+// refusal by the system.
 FileHandle FileOpen(const char16_t* path, FileDisposition disposition);
 
 // Closes the handle; null is ignored.

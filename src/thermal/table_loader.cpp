@@ -1,11 +1,13 @@
 // Reading a calibration table file: recognising its layout, reading its points
-// without ever leaving the file's bytes, and installing the table. A rejected
+// without ever leaving the file's bytes (and reading from the file only the
+// bytes the layout names), and installing the table. A rejected
 // file leaves the table in use untouched.
 #include <bit>
 #include <cstring>
 #include <new>
 
 #include "output/sdk_file.h"
+#include "platform/file.h"
 #include "thermal/thermo_table.h"
 
 namespace kt {
@@ -21,27 +23,63 @@ constexpr const char* kMagics[] = {
 };
 constexpr uint64_t kPointBytes = 8;
 
-// Bounds-checked little-endian reads from the file's bytes. Offsets are 64-bit
-// so that offset + length cannot wrap.
+// Where a table's bytes come from: memory already filled, or an open file
+// read only where the parser looks. A file is never read whole, so a huge or
+// hostile one costs no more than the largest table could: the header, one
+// sub-table offset and at most 16384 points.
+class TableSource {
+ public:
+  TableSource(const uint8_t* data, uint64_t size) : data_(data), size_(size) {}
+  TableSource(CSdkFile* file, uint64_t size) : file_(file), size_(size) {}
+
+  uint64_t size() const { return size_; }
+
+  // Copies `length` bytes at `offset`, which the caller has checked lie inside.
+  bool Read(uint64_t offset, void* out, size_t length) const {
+    if (data_ != nullptr) {
+      std::memcpy(out, data_ + offset, length);
+      return true;
+    }
+    return length <= UINT32_MAX && file_->Seek(offset) &&
+           file_->Read(out, static_cast<uint32_t>(length));
+  }
+
+ private:
+  const uint8_t* data_ = nullptr;
+  CSdkFile* file_ = nullptr;
+  uint64_t size_;
+};
+
+uint32_t Word(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Bounds-checked little-endian reads from the table's bytes. Offsets are
+// 64-bit so that offset + length cannot wrap.
 class FileBytes {
  public:
-  FileBytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  explicit FileBytes(const TableSource& source) : source_(source) {}
 
   bool Holds(uint64_t offset, uint64_t length) const {
-    return offset <= size_ && length <= size_ - offset;
+    return offset <= source_.size() && length <= source_.size() - offset;
   }
   bool Int32At(uint64_t offset, int32_t* value) const {
-    if (!Holds(offset, 4)) return false;
-    *value = static_cast<int32_t>(Word(offset));
+    uint8_t bytes[4];
+    if (!Holds(offset, 4) || !source_.Read(offset, bytes, 4)) return false;
+    *value = static_cast<int32_t>(Word(bytes));
     return true;
   }
   bool FloatAt(uint64_t offset, float* value) const {
-    if (!Holds(offset, 4)) return false;
-    *value = std::bit_cast<float>(Word(offset));
+    int32_t bits = 0;
+    if (!Int32At(offset, &bits)) return false;
+    *value = std::bit_cast<float>(bits);
     return true;
   }
   bool StartsWith(const char* magic) const {
-    return size_ >= kMagicLength && std::memcmp(data_, magic, kMagicLength) == 0;
+    char head[kMagicLength];
+    return Holds(0, kMagicLength) && source_.Read(0, head, kMagicLength) &&
+           std::memcmp(head, magic, kMagicLength) == 0;
   }
   // N at `count_offset`, then N points; false unless N is 1..16384 and all of
   // them lie inside the file.
@@ -50,10 +88,13 @@ class FileBytes {
     int32_t count = 0;
     if (!Int32At(count_offset, &count)) return false;
     if (count < 1 || count > kCalibratedCodes) return false;
-    if (!Holds(points_offset, kPointBytes * static_cast<uint64_t>(count))) return false;
+    const uint64_t length = kPointBytes * static_cast<uint64_t>(count);
+    if (!Holds(points_offset, length)) return false;
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    if (!source_.Read(points_offset, bytes.data(), bytes.size())) return false;
     points->resize(static_cast<size_t>(count));
     for (size_t m = 0; m < points->size(); ++m) {
-      const uint64_t at = points_offset + kPointBytes * m;
+      const uint8_t* at = bytes.data() + kPointBytes * m;
       (*points)[m].raw = static_cast<int32_t>(Word(at));
       (*points)[m].temperature = std::bit_cast<float>(Word(at + 4));
     }
@@ -61,14 +102,7 @@ class FileBytes {
   }
 
  private:
-  uint32_t Word(uint64_t offset) const {
-    const uint8_t* p = data_ + offset;
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-  }
-
-  const uint8_t* data_;
-  size_t size_;
+  const TableSource& source_;
 };
 
 int32_t RecogniseVersion(const FileBytes& file) {
@@ -100,11 +134,8 @@ bool ParseDriftTable(const FileBytes& file, ParsedTable* out) {
          file.PointsAt(44, 48, &out->points);
 }
 
-}  // namespace
-
-bool ParseCalibrationTable(const uint8_t* data, size_t size, int32_t sub_table, ParsedTable* out) {
-  if (data == nullptr || out == nullptr) return false;
-  const FileBytes file(data, size);
+bool ParseTable(const TableSource& source, int32_t sub_table, ParsedTable* out) {
+  const FileBytes file(source);
   ParsedTable parsed;
   parsed.version = RecogniseVersion(file);
   bool read = false;
@@ -131,18 +162,41 @@ bool ParseCalibrationTable(const uint8_t* data, size_t size, int32_t sub_table, 
   return true;
 }
 
+}  // namespace
+
+bool ParseCalibrationTable(const uint8_t* data, size_t size, int32_t sub_table, ParsedTable* out) {
+  if (data == nullptr || out == nullptr) return false;
+  return ParseTable(TableSource(data, size), sub_table, out);
+}
+
 int CThermoTable::LoadTable(const char16_t* path, int32_t sub_table) {
   if (path == nullptr || path[0] == u'\0') return 0;
-  CSdkFile file;
-  const uint8_t* data = file.LoadAll(path);
-  if (data == nullptr) return 0;
-  return LoadFromBytes(data, file.size(), sub_table);
+  try {
+    CSdkFile file;
+    if (file.OpenRead(path) == nullptr) return 0;
+    uint64_t size = 0;
+    if (!platform::FileSize(file.handle(), &size)) return 0;
+    ParsedTable parsed;
+    if (!ParseTable(TableSource(&file, size), sub_table, &parsed)) return 0;
+    file.Close();
+    return Adopt(std::move(parsed));
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
 }
 
 int CThermoTable::LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table) {
   try {
     ParsedTable parsed;
     if (!ParseCalibrationTable(data, size, sub_table, &parsed)) return 0;
+    return Adopt(std::move(parsed));
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+int CThermoTable::Adopt(ParsedTable parsed) {
+  try {
     std::lock_guard<std::mutex> writer(writer_lock_);
     const std::shared_ptr<const ThermoTableState> current = Snapshot();
     auto next = std::make_shared<ThermoTableState>();

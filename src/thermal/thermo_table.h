@@ -133,9 +133,11 @@ class CThermoTable {
   CThermoTable(const CThermoTable&) = delete;
   CThermoTable& operator=(const CThermoTable&) = delete;
 
-  // Reads the file whole and installs the table for `sub_table` (version 2000
-  // files only). 1 on success; 0 when the file cannot be read or is rejected,
-  // and then the table in use is unchanged.
+  // Reads the table for `sub_table` (version 2000 files only) from the file
+  // and installs it. Only the bytes the layout names are read: the header, a
+  // sub-table offset, N and N points, whatever the file's size. 1 on success;
+  // 0 when the file cannot be read or is rejected, and then the table in use
+  // is unchanged.
   int LoadTable(const char16_t* path, int32_t sub_table);
   // The same from bytes already in memory.
   int LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table);
@@ -169,6 +171,9 @@ class CThermoTable {
   int32_t version() const { return Snapshot()->version; }
 
  private:
+  // Builds the state for a parsed table and installs it; 1, or 0 without
+  // memory (the table in use unchanged).
+  int Adopt(ParsedTable parsed);
   void Install(std::shared_ptr<const ThermoTableState> state);
   // Drift compensation into a state being built; the caller holds writer_lock_.
   bool CompensateState(ThermoTableState* state) const;

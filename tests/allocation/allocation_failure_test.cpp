@@ -240,6 +240,26 @@ class AllocationFailureTest : public ::testing::Test {
     kt::test::DrainCodes(id_);
   }
 
+  // One file of each kind, by wide name and by narrow name.
+  struct NamedFiles {
+    std::u16string video, still, table;
+    std::string video_a, still_a, table_a;
+  };
+  NamedFiles Files(const std::string& stem) {
+    return {dir_.Wide(stem + ".avi"),
+            dir_.Wide(stem + ".png"),
+            table_path_,
+            dir_.Path(stem + ".avi").string(),
+            dir_.Path(stem + ".png").string(),
+            dir_.Path("table.bin").string()};
+  }
+  // A call that names a file, and the code it must leave when it fails.
+  struct FileCall {
+    const char* name;
+    int reason;
+    int (*run)(int id, const NamedFiles& files);
+  };
+
   kt::sim::ScopedSimDriver sim_;
   kt::sim::SimCamera* camera_ = nullptr;
   kt::test::HostWindowProbe window_;
@@ -569,33 +589,26 @@ TEST_F(AllocationFailureTest, CallsThatFailForLackOfMemoryLeaveTheirReason) {
   ASSERT_EQ(1, KolThermo_Preview(id_));
   ASSERT_NE(0, AwaitFrame());
   kt::test::DrainCodes(id_);
-  const std::u16string video = dir_.Wide("no_memory.avi");
-  const std::u16string still = dir_.Wide("no_memory.png");
-  struct Call {
-    const char* name;
-    int reason;
-    int (*run)(int id, const std::u16string& video, const std::u16string& still,
-               const std::u16string& table);
-  };
-  const Call calls[] = {
-      {"RecW", 6,
-       [](int id, const std::u16string& v, const std::u16string&, const std::u16string&) {
-         return KolThermo_RecW(id, Wide(v), 2);
-       }},
+  const NamedFiles files = Files("no_memory");
+  const FileCall calls[] = {
+      {"RecW", 6, [](int id, const NamedFiles& f) { return KolThermo_RecW(id, Wide(f.video), 2); }},
       {"SaveW", 6,
-       [](int id, const std::u16string&, const std::u16string& s, const std::u16string&) {
-         return KolThermo_SaveW(id, Wide(s), 5);
-       }},
+       [](int id, const NamedFiles& f) { return KolThermo_SaveW(id, Wide(f.still), 5); }},
       {"SetTableW", 9,
-       [](int id, const std::u16string&, const std::u16string&, const std::u16string& t) {
-         return KolThermo_SetTableW(id, Wide(t));
-       }},
+       [](int id, const NamedFiles& f) { return KolThermo_SetTableW(id, Wide(f.table)); }},
+      // The narrow forms' first allocation is the wide copy of the name.
+      {"RecA", 6,
+       [](int id, const NamedFiles& f) { return KolThermo_RecA(id, f.video_a.c_str(), 2); }},
+      {"SaveA", 6,
+       [](int id, const NamedFiles& f) { return KolThermo_SaveA(id, f.still_a.c_str(), 5); }},
+      {"SetTableA", 6,
+       [](int id, const NamedFiles& f) { return KolThermo_SetTableA(id, f.table_a.c_str()); }},
   };
-  for (const Call& call : calls) {
+  for (const FileCall& call : calls) {
     int result = -1;
     {
       alloc::ArmedScope armed(1, Scope::kThisThread, Extent::kFromThereOn);
-      result = call.run(id_, video, still, table_path_);
+      result = call.run(id_, files);
     }
     const std::vector<int> codes = ExpectKnownCodes(call.name, {6, 9});
     if (result == 0) {
@@ -604,8 +617,49 @@ TEST_F(AllocationFailureTest, CallsThatFailForLackOfMemoryLeaveTheirReason) {
       EXPECT_EQ(1, result) << call.name;
     }
   }
+  const std::u16string video = files.video;
   KolThermo_RecW(id_, Wide(video), 0);
   ExpectRecovers("after the calls");
+}
+
+TEST_F(AllocationFailureTest, NarrowFormsNeverFailWithoutAReason) {
+  // The A forms look the instance up before they convert the name, as the W
+  // forms do: wherever memory runs out, a failure leaves its reason behind.
+  ASSERT_NO_FATAL_FAILURE(Create());
+  ASSERT_NO_FATAL_FAILURE(PreviewPaused());
+  const NamedFiles files = Files("narrow");
+  const FileCall calls[] = {
+      {"SetTableA", 0,
+       [](int id, const NamedFiles& f) { return KolThermo_SetTableA(id, f.table_a.c_str()); }},
+      {"SaveA", 0,
+       [](int id, const NamedFiles& f) { return KolThermo_SaveA(id, f.still_a.c_str(), 5); }},
+      {"RecA", 0,
+       [](int id, const NamedFiles& f) { return KolThermo_RecA(id, f.video_a.c_str(), 2); }},
+  };
+  for (const FileCall& call : calls) {
+    const uint64_t before = alloc::ThreadCount();
+    ASSERT_EQ(1, call.run(id_, files)) << call.name;
+    const uint64_t total = alloc::ThreadCount() - before;
+    ASSERT_NE(0u, total) << call.name;
+    kt::test::DrainCodes(id_);
+    for (const uint64_t n : SweepPoints(call.name, total, 30)) {
+      const std::string where = std::string(call.name) + ", allocation " + std::to_string(n);
+      hang_watch_.Enter(call.name, n);
+      int result = -1;
+      {
+        alloc::ArmedScope armed(n, Scope::kThisThread, Extent::kOnce);
+        result = call.run(id_, files);
+      }
+      const std::vector<int> codes = ExpectKnownCodes(where, {6, 9});
+      if (result == 0) {
+        EXPECT_FALSE(codes.empty()) << where << ": failed without a code";
+      } else {
+        EXPECT_EQ(1, result) << where;
+      }
+    }
+  }
+  KolThermo_RecW(id_, Wide(files.video), 0);
+  ExpectRecovers("after the sweep");
 }
 
 // ---- The capture and stream threads ----

@@ -91,11 +91,19 @@ TEST(CliSnap, NumbersAFileForEachOfSeveralStills) {
   EXPECT_THAT(run.output, HasSubstr("no --table"));
 }
 
-TEST(CliSnap, FailuresNameTheEventCode) {
+TEST(CliSnap, FailuresSayWhyAndLeaveTheTargetAlone) {
   TempDir dir;
+  // Stills are written beside their target first: a missing folder or a
+  // target that is not a regular file fails in the tool's own words, and the
+  // target is left alone.
   const CliRun unwritable = RunCli({"snap", "--output", "missing/dir/x.bmp"}, dir.path());
   EXPECT_EQ(unwritable.exit_status, 1);
-  EXPECT_THAT(unwritable.output, HasSubstr("code 9 (file or table failed)"));
+  EXPECT_THAT(unwritable.output, HasSubstr("cannot write 'missing/dir/x.bmp'"));
+  std::filesystem::create_directory(dir.Path("folder"));
+  const CliRun folder = RunCli({"snap", "--output", "folder"}, dir.path());
+  EXPECT_EQ(folder.exit_status, 1);
+  EXPECT_THAT(folder.output, HasSubstr("'folder': not a regular file"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path("folder")));
 
   WriteFileBytes(dir.Path("bad.bin"), {1, 2, 3});
   const CliRun bad_table = RunCli({"snap", "--table", "bad.bin"}, dir.path());

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -100,6 +101,15 @@ TEST_F(AcquisitionTest, LoopIntervalLimitsThePublishedRate) {
   EXPECT_LE(KolThermo_GetParam(id_, 3), 1000);
   EXPECT_GT(KolThermo_GetParam(id_, 3), 0);
   KolThermo_Close(id_);
+}
+
+TEST_F(AcquisitionTest, StoppingCutsTheLoopIntervalShort) {
+  // The largest interval makes the loop sleep some 24 days before each frame;
+  // Close and Release must not wait that out (a wait would hang this test).
+  KolThermo_SetParam(id_, 9, INT32_MAX);
+  ASSERT_EQ(1, KolThermo_Preview(id_));
+  EXPECT_EQ(1, KolThermo_Close(id_));
+  ASSERT_EQ(1, KolThermo_Preview(id_));  // TearDown's Release stops this one
 }
 
 TEST_F(AcquisitionTest, FetchedFramesAreWholeAndInTheChosenRowOrder) {

@@ -16,6 +16,7 @@
 #include "imaging/dib_surface.h"
 #include "output/jpeg_writer.h"
 #include "output/png_writer.h"
+#include "output/sdk_file.h"
 #include "output/still_image.h"
 #include "output/tiff_writer.h"
 #include "support/test_support.h"
@@ -23,6 +24,7 @@
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace kt {
@@ -308,15 +310,57 @@ TEST(Encoders, FailedWritesEndTheSaveWithZero) {
       EXPECT_EQ(SaveImageFile(dir.Wide("cut").c_str(), &frame, number), 0) << number;
     }
   }
-  // The last bytes fail only when the stream is flushed at close.
-  const CDibSurface tiny = Patterned(2, 2, 24);
-  EXPECT_EQ(SaveImageFile(u"/dev/full", &tiny, kStillJpeg100), 0);
-  EXPECT_EQ(SaveImageFile(u"/dev/full", &tiny, kStillPng), 0);
-  EXPECT_EQ(SaveImageFile(u"/dev/full", &tiny, kStillTiff), 0);
+  {
+    // A tiny JPEG leaves all its bytes in the encoder's output buffer until
+    // the end: the last write is checked as well.
+    FileSizeLimit limit(16);
+    const CDibSurface tiny = Patterned(2, 2, 24);
+    for (int number = kStillJpeg100; number <= kStillTiff; ++number) {
+      EXPECT_EQ(SaveImageFile(dir.Wide("tiny").c_str(), &tiny, number), 0) << number;
+    }
+  }
   // Nothing was left half done: the same saves work again.
   for (int number = kStillJpeg100; number <= kStillTiff; ++number) {
     EXPECT_EQ(SaveImageFile(dir.Wide("whole").c_str(), &frame, number), 1) << number;
   }
+#endif
+}
+
+// Every format opens its file the same way: not shared, regular files only,
+// the name converted strictly.
+TEST(Encoders, EveryFormatRefusesTheTargetsTheFileLayerRefuses) {
+  TempDir dir;
+  const CDibSurface frame = Patterned(8, 8, 24);
+  // A file another writer holds (a recording in progress) stays as it is.
+  const std::u16string held_name = dir.Wide("held.avi");
+  CSdkFile held;
+  ASSERT_NE(held.OpenWrite(held_name.c_str()), nullptr);
+  ASSERT_TRUE(held.Write("RIFF", 4));
+#ifndef _WIN32
+  // An unpaired surrogate names no file: it is refused, not written as "?".
+  const std::u16string surrogate = dir.path().u16string() + u"/\xD800.out";
+  // Nothing reads the FIFO: a save that opened it would block for good.
+  const std::filesystem::path fifo = dir.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+#endif
+  for (int number = kStillBmp; number <= kStillTiff; ++number) {
+    EXPECT_EQ(SaveImageFile(held_name.c_str(), &frame, number), 0) << number;
+    EXPECT_EQ(SaveImageFile(dir.path().u16string().c_str(), &frame, number), 0) << number;
+#ifndef _WIN32
+    EXPECT_EQ(SaveImageFile(surrogate.c_str(), &frame, number), 0) << number;
+    EXPECT_EQ(SaveImageFile(fifo.u16string().c_str(), &frame, number), 0) << number;
+    EXPECT_EQ(SaveImageFile(u"/dev/null", &frame, number), 0) << number;
+#endif
+  }
+  held.Close();
+  EXPECT_EQ(test::ReadFileBytes(dir.Path("held.avi")), (std::vector<uint8_t>{'R', 'I', 'F', 'F'}));
+#ifndef _WIN32
+  // Nothing else appeared: no "?.out" for the surrogate name.
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2u);  // held.avi and the FIFO
 #endif
 }
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "output/sdk_file.h"
+#include "platform/file.h"
 #include "support/test_support.h"
 #include "table_files.h"
 
@@ -186,6 +188,38 @@ TEST(TableLoading, LoadsFromAFile) {
   EXPECT_EQ(table.LoadTable(u"", 0), 0);
   EXPECT_EQ(table.version(), 0);
   ASSERT_EQ(table.LoadTable(dir.Wide("table.bin").c_str(), 0), 1);
+  EXPECT_EQ(table.LookupTemperature(299), -50.0f + 299.0f / 64.0f);
+}
+
+// A file is read only where its layout points, whatever its size: a sub-table
+// 2 GiB into a file of more than 4 GiB loads without the file being read
+// whole, and one whose points run past the end is still rejected.
+TEST(TableLoading, FilesAreReadOnlyWhereTheLayoutPoints) {
+  test::TempDir dir;
+  constexpr int64_t kSubTableAt = 0x7FFF0000;
+  const std::vector<CalibrationPoint> points = DirectPoints(300);
+  const std::vector<uint8_t> header = TableBytes().Magic(2).Int(1).Int(kSubTableAt).bytes();
+  const std::vector<uint8_t> sub_table = TableBytes().CountedPoints(points).bytes();
+  auto write_at = [](CSdkFile& file, int64_t at, const std::vector<uint8_t>& bytes) {
+    return platform::FileSeek(file.handle(), at, platform::SeekOrigin::kBegin, nullptr) &&
+           file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  };
+  {
+    CSdkFile file;
+    ASSERT_NE(file.OpenWrite(dir.Wide("huge.bin").c_str()), nullptr);
+    ASSERT_TRUE(write_at(file, 0, header));
+    ASSERT_TRUE(write_at(file, kSubTableAt, sub_table));
+    ASSERT_TRUE(write_at(file, (int64_t{1} << 32) + 16, {1, 2, 3}));  // sparse beyond 4 GiB
+    ASSERT_NE(file.OpenWrite(dir.Wide("cut.bin").c_str()), nullptr);
+    ASSERT_TRUE(write_at(file, 0, header));
+    ASSERT_TRUE(
+        write_at(file, kSubTableAt, std::vector<uint8_t>(sub_table.begin(), sub_table.end() - 1)));
+  }
+  CThermoTable table;
+  EXPECT_EQ(table.LoadTable(dir.Wide("cut.bin").c_str(), 0), 0);
+  EXPECT_EQ(table.version(), 0);
+  ASSERT_EQ(table.LoadTable(dir.Wide("huge.bin").c_str(), 0), 1);
+  EXPECT_EQ(table.version(), 2);
   EXPECT_EQ(table.LookupTemperature(299), -50.0f + 299.0f / 64.0f);
 }
 

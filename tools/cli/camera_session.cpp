@@ -6,6 +6,7 @@
 #include "event_codes.h"
 #include "kolthermo/kolthermo_host.h"
 #include "options.h"
+#include "replacement_file.h"
 #include "stop_request.h"
 
 namespace kt::cli {
@@ -123,10 +124,14 @@ bool CameraSession::FetchRaw(int frame_id, std::vector<uint16_t>* raw) {
 }
 
 void CameraSession::Save(const std::string& path, int format) {
+  tools::ReplacementFile file;
+  std::string error;
+  if (!file.Create(path, &error)) throw Failure(error);
   DiscardCodes();
-  if (KolThermo_SaveA(id_, path.c_str(), format) == 0) {
+  if (KolThermo_SaveA(id_, file.temporary_path().c_str(), format) == 0) {
     throw Failure("cannot save '" + path + "': " + NewestCodeText());
   }
+  if (!file.Commit(&error)) throw Failure(error);
 }
 
 void CameraSession::RequestRecording(const std::string& path, int mode) {

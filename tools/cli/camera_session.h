@@ -67,7 +67,10 @@ class CameraSession {
   bool FetchTemperatures(int frame_id, std::vector<float>* temperatures);
   bool FetchRaw(int frame_id, std::vector<uint16_t>* raw);
 
-  // Saves the current frame; throws Failure naming the event code.
+  // Saves the current frame to a new file beside `path`, renamed over `path`
+  // once the save succeeded (tools/common/replacement_file.h): a failed save
+  // leaves any previous file as it was. Throws Failure naming the reason or
+  // the event code.
   void Save(const std::string& path, int format);
 
   // Asks for a recording (mode 0 ends one); throws Failure when refused.

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <fstream>
-#include <system_error>
 
+#include "replacement_file.h"
 #include "sim/radiometric_model.h"
 
 namespace kt::table_writer {
@@ -223,22 +222,9 @@ std::vector<uint8_t> EncodeTable(const TableRequest& request, std::string* error
 bool WriteTableFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                     std::string* error) {
   if (path.empty()) return Fail(error, "no output file named");
-  bool written = false;
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return Fail(error, "cannot create '" + path.string() + "'");
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    written = !out.fail();
-  }
-  if (!written) {
-    // A partial table would load as a different one: leave nothing behind.
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    return Fail(error, "cannot write '" + path.string() + "'");
-  }
-  return true;
+  // A partial table would load as a different one: the table appears whole
+  // or not at all, and a failed write leaves the previous file as it was.
+  return tools::ReplaceFileContents(path, bytes.data(), bytes.size(), error);
 }
 
 }  // namespace kt::table_writer

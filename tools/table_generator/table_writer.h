@@ -67,8 +67,9 @@ double SubTableInternalTemperature(int32_t index);
 // out of range.
 std::vector<uint8_t> EncodeTable(const TableRequest& request, std::string* error);
 
-// Writes `bytes` to `path`, replacing the file. On failure nothing is left
-// behind and `error` says why.
+// Writes `bytes` to `path`, replacing the file only once the new one is
+// complete (tools/common/replacement_file.h). On failure the previous file is
+// left as it was, nothing new is left behind, and `error` says why.
 bool WriteTableFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                     std::string* error);
 

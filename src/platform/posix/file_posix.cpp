@@ -62,12 +62,14 @@ bool LockExclusively(int fd) {
 bool PrepareOpened(int fd, FileDisposition disposition) {
   struct stat info {};
   if (fstat(fd, &info) != 0) return false;
-  // Directories, FIFOs and sockets are not files to save to or load from.
-  if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode)) return false;
+  // Only regular files are saved to or loaded from: a FIFO would block every
+  // write, and a device (/dev/full, /dev/null) swallows or refuses data in ways
+  // no caller expects from a file.
+  if (!S_ISREG(info.st_mode)) return false;
   const int status = fcntl(fd, F_GETFL);
   if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) return false;
   if (!LockExclusively(fd)) return false;
-  if (disposition == FileDisposition::kWriteTruncateExisting && S_ISREG(info.st_mode)) {
+  if (disposition == FileDisposition::kWriteTruncateExisting) {
     int rc = 0;
     do {
       rc = ftruncate(fd, 0);

@@ -29,6 +29,12 @@ FileHandle FileOpen(const char16_t* path, FileDisposition disposition) {
   const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path), access, 0, nullptr,
                                     Disposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return nullptr;
+  // Only disk files: a pipe, a console or a device name (NUL, COM1) would
+  // block or swallow writes in ways no caller expects from a file.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return nullptr;
+  }
   return reinterpret_cast<FileHandle>(handle);
 }
 
