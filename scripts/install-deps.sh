@@ -10,7 +10,8 @@
 #              for mingw, dpkg-dev (to fetch the image libraries' sources)
 #   --format   clang-format only
 #   --fuzz     clang with the libFuzzer and sanitizer runtimes, CMake, Ninja
-#   --python   Debian's python3 with numpy and pytest (the Python package's tests)
+#   --python   Debian's python3 with numpy and pytest, and PIL and tifffile to
+#              read the stills back (the Python package's tests)
 #   --valgrind valgrind
 #   --perf     OpenCV and numpy for the performance report's baselines
 #   --tidy     clang-tidy
@@ -22,7 +23,7 @@ native_packages() {
   echo cmake ninja-build g++ clang binutils pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev clang-format \
     libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg \
-    python3 python3-pytest python3-numpy
+    python3 python3-pytest python3-numpy python3-pil python3-tifffile
 }
 
 windows_packages() {
@@ -52,7 +53,7 @@ fuzz_packages() {
 }
 
 python_packages() {
-  echo python3 python3-pytest python3-numpy
+  echo python3 python3-pytest python3-numpy python3-pil python3-tifffile
 }
 
 want=()

@@ -83,8 +83,9 @@ KOLTHERMO_API int KolThermoHost_PostMessage(KolThermoHWND window, unsigned int m
 #define KOLTHERMO_SIM_FAULT_UNPLUG_AFTER_REQUESTS 5 /* unplug after `value` more requests */
 
 /* Scenes of KolThermoHost_SimSetScene. */
-#define KOLTHERMO_SIM_SCENE_DEFAULT 0 /* a room with a person, a hot mug, a cold pack */
-#define KOLTHERMO_SIM_SCENE_UNIFORM 1 /* every pixel at `celsius` (-40 to 250) */
+#define KOLTHERMO_SIM_SCENE_DEFAULT 0   /* a room with a person, a hot mug, a cold pack */
+#define KOLTHERMO_SIM_SCENE_UNIFORM 1   /* every pixel at `celsius` (-40 to 250) */
+#define KOLTHERMO_SIM_SCENE_ALL_CODES 2 /* pixel p (top row first) reads raw code p % 16384 */
 
 /* Attaches a fresh camera at a free slot (1 also when one is attached). */
 KOLTHERMO_API int KolThermoHost_SimAttach(int slot);

@@ -26,6 +26,7 @@ class Fault(enum.IntEnum):
 class Scene(enum.IntEnum):
     DEFAULT = 0  # a room with a person, a hot mug and a cold pack
     UNIFORM = 1  # every pixel at one temperature (-40 to 250 degrees)
+    ALL_CODES = 2  # pixel p (top row first) reads raw code p % 16384
 
 
 DEFAULT_FRAME_RATE = 30.0

@@ -7,9 +7,11 @@ import struct
 
 import numpy as np
 import pytest
+import tifffile
+from PIL import Image
 
 import kolthermo
-from kolthermo import EventCode, KolThermoError
+from kolthermo import EventCode, KolThermoError, sim
 
 
 @pytest.fixture
@@ -105,6 +107,38 @@ def test_compressed_stills_carry_their_signature(paused, tmp_path, name, signatu
     head = target.read_bytes()[:8]
     signatures = signature if isinstance(signature, tuple) else (signature,)
     assert any(head.startswith(s) for s in signatures), head
+
+
+def test_raw_stills_keep_every_code(streaming, tmp_path):
+    """Formats 8 and 9 store each code shifted left by 2: value >> 2 gives every code back."""
+    sim.set_scene(0, sim.Scene.ALL_CODES)
+    every_code = np.arange(16384)
+    try:
+        for _ in range(60):  # frames already on their way show the previous scene
+            streaming.wait_frame()
+            if np.array_equal(np.unique(streaming.raw("latest")), every_code):
+                break
+        else:
+            pytest.fail("no frame of the all-codes scene")
+        streaming.pause()  # the current frame stays put
+        try:
+            streaming.save(tmp_path / "raw.png", "raw-png")
+            streaming.save(tmp_path / "raw.tiff", "raw-tiff")
+            codes = streaming.raw("latest")[::-1]  # bottom row first: turned to the files' order
+        finally:
+            streaming.resume()
+    finally:
+        sim.set_scene(0, sim.Scene.DEFAULT)  # the module's other tests look at the room
+
+    png = (tmp_path / "raw.png").read_bytes()
+    chunk = png.index(b"sBIT")
+    assert png[chunk + 4] == 14  # significant bits of the grey samples
+    with Image.open(tmp_path / "raw.png") as image:
+        from_png = np.asarray(image).astype(np.int64)
+    from_tiff = tifffile.imread(tmp_path / "raw.tiff")
+    assert from_tiff.dtype == np.uint16
+    for samples in (from_png, from_tiff.astype(np.int64)):
+        np.testing.assert_array_equal(samples, codes.astype(np.int64) << 2)
 
 
 def test_a_save_into_a_missing_directory_raises_file_not_found(streaming, tmp_path):

@@ -131,6 +131,9 @@ KOLTHERMO_API int KolThermoHost_SimSetScene(int slot, int kind, float celsius) {
         }
         camera.SetScene(kt::sim::MakeUniformScene(celsius));
         return true;
+      case KOLTHERMO_SIM_SCENE_ALL_CODES:
+        camera.SetScene(kt::sim::MakeAllCodesScene());
+        return true;
       default:
         return false;
     }

@@ -125,7 +125,7 @@ bool CKolThermo::WriteRecordingFrame(int32_t mode) {
       const int source_row = picture_order ? height - 1 - k : k;
       const auto* codes =
           reinterpret_cast<const uint16_t*>(raw.pixels() + source_row * raw.stride());
-      for (int j = 0; j < width; ++j) out[k * width + j] = table->Interpolate(codes[j]);
+      for (int j = 0; j < width; ++j) out[k * width + j] = table->CodeTemperature(codes[j]);
     }
     data = out;
     bytes = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4u;

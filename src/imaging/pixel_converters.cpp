@@ -17,10 +17,14 @@ void Store16(uint8_t* at, uint32_t value) {
   at[1] = static_cast<uint8_t>(value >> 8);
 }
 
-// The 10 significant bits of a code scaled to the full 16-bit range.
-uint32_t Widen(uint16_t sample) { return static_cast<uint32_t>(sample) << 6; }
-// The 10 significant bits of a code brought down to 8.
-uint8_t Narrow(uint16_t sample) { return static_cast<uint8_t>(sample >> 2); }
+// A sample as a code of the sensor's range: codes above it (never delivered by
+// the sensor) saturate instead of wrapping, so no sample can pass for a lower one.
+uint32_t InRange(uint16_t sample) { return std::min<uint32_t>(sample, kMaxSampleCode); }
+// The 14 significant bits of a code scaled to the 16-bit range without loss:
+// 16383 becomes 65532, and the value shifted right by 2 gives the code back.
+uint32_t Widen(uint16_t sample) { return InRange(sample) << kWidenShift; }
+// The top 8 of the 14 significant bits of a code.
+uint8_t Narrow(uint16_t sample) { return static_cast<uint8_t>(InRange(sample) >> kNarrowShift); }
 
 // The checks every converter makes before it looks at depths.
 int CheckArguments(const ImageDescriptor* dst, const ImageDescriptor* src,
@@ -77,8 +81,8 @@ void ForEachPixel(const ImageDescriptor& dst, const ImageDescriptor& src, bool r
   }
 }
 
-// Each of `kSamples` 16-bit samples shifted left by 6, with `kOrder` naming
-// the source sample that lands in each destination position.
+// Each of `kSamples` 16-bit samples widened, with `order` naming the source
+// sample that lands in each destination position.
 template <int kSamples>
 void WidenSamples(uint8_t* out, const uint8_t* in, const int (&order)[kSamples]) {
   for (int s = 0; s < kSamples; ++s) Store16(out + 2 * s, Widen(Load16(in + 2 * order[s])));

@@ -21,6 +21,7 @@
 #include <png.h>
 
 #include "imaging/dib_surface.h"
+#include "imaging/pixel_converters.h"
 #include "output/sdk_file.h"
 
 namespace kt {
@@ -72,6 +73,15 @@ bool FormatFor(int bits_per_pixel, PngFormat* format) {
   }
 }
 
+// 16-bit samples are sensor codes widened from 14 bits (ConvertForPng): the
+// sBIT chunk tells readers so, and that value >> 2 is the code.
+void MarkSignificantBits(png_structp png, png_infop info) {
+  png_color_8 bits{};
+  const auto significant = static_cast<png_byte>(kSignificantSampleBits);
+  bits.red = bits.green = bits.blue = bits.gray = bits.alpha = significant;
+  png_set_sBIT(png, info, &bits);
+}
+
 void OnPngError(png_structp png, png_const_charp message) {
   if (png == nullptr) return;
   std::fprintf(stderr, "libpng error: %s\n", message);
@@ -102,6 +112,7 @@ bool WriteImage(PngSave* save, const CDibSurface& surface, const PngFormat& form
   const auto height = static_cast<png_uint_32>(surface.height());
   png_set_IHDR(save->png, save->info, width, height, format.bit_depth, format.colour_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (format.bit_depth == 16) MarkSignificantBits(save->png, save->info);
   png_write_info(save->png, save->info);
   png_set_bgr(save->png);
   // 16-bit samples (grey, and the 48- and 64-bit colour surfaces) sit least

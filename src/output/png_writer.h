@@ -10,6 +10,8 @@ class CDibSurface;
 //   8 bits  -> 8-bit greyscale        16 -> 16-bit greyscale
 //   24      -> 8-bit RGB              32 -> 8-bit RGBA (fourth byte as alpha)
 //   48      -> 16-bit RGB             64 -> 16-bit RGBA
+// 16-bit files carry an sBIT chunk of 14 significant bits per sample: their
+// samples are sensor codes already widened by ConvertForPng.
 // Rows are handed to libpng by pointer, from the picture's top (the last
 // stored row) down; stored blue-first pixels are written red first.
 // Returns 1 on success; 0 for a missing name, another depth or an empty

@@ -40,7 +40,7 @@ int SaveBmpFile(const CDibSurface& surface, const char16_t* path);
 // keep the stored row order; JPEG, PNG and TIFF write the picture's top row
 // (the last stored row) first. Depths the JPEG writer cannot take (16 bits to
 // 8-bit grey, 32, 48 and 64 bits to 24-bit colour) and the PNG writer cannot
-// take as they are (16, 48, 64 bits, whose codes are scaled up by 6 bits) go
+// take as they are (16, 48, 64 bits, whose codes are scaled up by 2 bits) go
 // through a scratch surface, released before returning. 0 for a missing name
 // or surface, a surface without pixel memory, a number outside 0..6, a depth
 // the format does not take, or a failed writer.

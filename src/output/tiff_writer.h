@@ -8,9 +8,9 @@ class CDibSurface;
 // Writes `surface` as an uncompressed TIFF to `path`, replacing any file
 // there, as a single strip of height rows of width x bytes-per-pixel bytes
 // (no row padding), the picture's top row first:
-//   8 bits  -> 8-bit min-is-black      16 -> 16-bit min-is-black (codes << 6)
+//   8 bits  -> 8-bit min-is-black      16 -> 16-bit min-is-black (codes << 2)
 //   24      -> 8-bit RGB               32 -> 8-bit RGB plus a fourth sample
-//   48      -> 16-bit RGB (<< 6)       64 -> 16-bit RGB plus a fourth sample
+//   48      -> 16-bit RGB (<< 2)       64 -> 16-bit RGB plus a fourth sample
 // Colour pixels are written red first. The name goes to libtiff in the
 // system code page (UTF-8 off Windows) and must fit 259 bytes there.
 // Returns 1 on success; 0 for a missing or too long name, another depth or an

@@ -43,4 +43,8 @@ std::shared_ptr<FrameGenerator> MakeDefaultScene();
 // Every pixel sees the same temperature (a blackbody filling the view).
 std::shared_ptr<FrameGenerator> MakeUniformScene(double celsius);
 
+// Pixel p of the frame (top row first, left to right) reads raw code
+// p mod 16384, so every code 0..16383 appears; the same in every frame.
+std::shared_ptr<FrameGenerator> MakeAllCodesScene();
+
 }  // namespace kt::sim

@@ -41,6 +41,7 @@ int CThermoTable::Compensate() {
     if (current->version != 4) return 0;
     auto next = std::make_shared<ThermoTableState>(*current);
     if (!CompensateState(next.get())) return 0;
+    next->PrepareCodeTemperatures();
     Install(std::move(next));
     return 1;
   } catch (const std::bad_alloc&) {

@@ -1,9 +1,10 @@
 // Whole-frame conversion of a raw surface to temperatures. Each converter
 // takes one snapshot for the whole frame, so a frame never mixes two tables.
 // The float converter reads the lookup table; the integer ones read the
-// interpolated temperature of every 16-bit code, already clamped and
-// truncated as each of them writes it.
+// CodeTemperature of every 16-bit code, already clamped and truncated as each
+// of them writes it.
 #include <cstring>
+#include <vector>
 
 #include "imaging/dib_surface.h"
 #include "thermal/thermo_table.h"
@@ -77,6 +78,20 @@ int8_t ClampToInt8(float temperature) {
   return static_cast<int8_t>(temperature);
 }
 
+void ThermoTableState::PrepareCodeTemperatures() {
+  // A direct table's codes read their own lookup entries (every entry from
+  // 16384 on is -999.0); other tables read the interpolation.
+  const std::vector<float>& source = direct ? lookup : interpolated;
+  code_uint8.resize(source.size());
+  code_int8.resize(source.size());
+  code_int32.resize(source.size());
+  for (size_t x = 0; x < source.size(); ++x) {
+    code_uint8[x] = ClampToUInt8(source[x]);
+    code_int8[x] = ClampToInt8(source[x]);
+    code_int32[x] = TruncateToInt32(source[x]);
+  }
+}
+
 int CThermoTable::ConvertToFloat(const CDibSurface& raw, float* out, int flip) const {
   if (out == nullptr || !IsConvertible(raw)) return 0;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
@@ -90,7 +105,7 @@ int CThermoTable::ConvertToUInt8(const CDibSurface& raw, uint8_t* out, int flip)
   if (out == nullptr || !IsConvertible(raw)) return 0;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
   // Stored rows run bottom-up: flag 0 writes the top row first.
-  ConvertThroughTable(raw, state->interpolated_uint8.data(), out, flip == 0);
+  ConvertThroughTable(raw, state->code_uint8.data(), out, flip == 0);
   return 1;
 }
 
@@ -98,7 +113,7 @@ int CThermoTable::ConvertToInt8(const CDibSurface& raw, int8_t* out, int flip) c
   if (out == nullptr || !IsConvertible(raw)) return 0;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
   // Stored rows run bottom-up: flag 0 writes the top row first.
-  ConvertThroughTable(raw, state->interpolated_int8.data(), out, flip == 0);
+  ConvertThroughTable(raw, state->code_int8.data(), out, flip == 0);
   return 1;
 }
 
@@ -106,7 +121,7 @@ int CThermoTable::ConvertToInt32(const CDibSurface& raw, int32_t* out, int flip)
   if (out == nullptr || !IsConvertible(raw)) return 0;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
   // Stored rows run bottom-up: flag 0 writes the top row first.
-  ConvertThroughTable(raw, state->interpolated_int32.data(), out, flip == 0);
+  ConvertThroughTable(raw, state->code_int32.data(), out, flip == 0);
   return 1;
 }
 

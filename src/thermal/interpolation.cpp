@@ -113,14 +113,6 @@ void ThermoTableState::PrepareInterpolation() {
   const std::vector<CalibrationPoint>& points = active_points();
   interpolated.resize(static_cast<size_t>(kLookupEntries));
   SweepInterpolation(points.data(), points.size(), point_count, interpolated.data());
-  interpolated_uint8.resize(interpolated.size());
-  interpolated_int8.resize(interpolated.size());
-  interpolated_int32.resize(interpolated.size());
-  for (size_t x = 0; x < interpolated.size(); ++x) {
-    interpolated_uint8[x] = ClampToUInt8(interpolated[x]);
-    interpolated_int8[x] = ClampToInt8(interpolated[x]);
-    interpolated_int32[x] = TruncateToInt32(interpolated[x]);
-  }
 }
 
 }  // namespace kt

@@ -9,9 +9,9 @@ namespace kt {
 ThermoTableState::ThermoTableState()
     : lookup(static_cast<size_t>(kLookupEntries), kNoTemperature),
       interpolated(static_cast<size_t>(kLookupEntries), kNoTemperature),
-      interpolated_uint8(static_cast<size_t>(kLookupEntries), ClampToUInt8(kNoTemperature)),
-      interpolated_int8(static_cast<size_t>(kLookupEntries), ClampToInt8(kNoTemperature)),
-      interpolated_int32(static_cast<size_t>(kLookupEntries), TruncateToInt32(kNoTemperature)) {}
+      code_uint8(static_cast<size_t>(kLookupEntries), ClampToUInt8(kNoTemperature)),
+      code_int8(static_cast<size_t>(kLookupEntries), ClampToInt8(kNoTemperature)),
+      code_int32(static_cast<size_t>(kLookupEntries), TruncateToInt32(kNoTemperature)) {}
 
 bool ThermoTableState::BuildLookup(bool interpolating) {
   if (point_count < 2 || base_points.size() < 2) return false;
@@ -22,9 +22,9 @@ bool ThermoTableState::BuildLookup(bool interpolating) {
     std::copy_n(interpolated.begin(), kCalibratedCodes, lookup.begin());
     return true;
   }
-  const size_t direct = std::min({static_cast<size_t>(point_count), base_points.size(),
+  const size_t filled = std::min({static_cast<size_t>(point_count), base_points.size(),
                                   static_cast<size_t>(kCalibratedCodes)});
-  for (size_t m = 0; m < direct; ++m) lookup[m] = base_points[m].temperature;
+  for (size_t m = 0; m < filled; ++m) lookup[m] = base_points[m].temperature;
   return true;
 }
 

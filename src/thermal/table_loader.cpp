@@ -212,6 +212,8 @@ int CThermoTable::Adopt(ParsedTable parsed) {
     next->k0 = parsed.k0;
     next->point_count = static_cast<int32_t>(parsed.points.size());
     next->base_points = std::move(parsed.points);
+    // Versions 1000 to 3000 carry one point per raw code.
+    next->direct = parsed.version >= 1 && parsed.version <= 3;
     // The compensated list starts empty, so Interpolate reads the base points
     // until compensation fills it.
     next->PrepareInterpolation();
@@ -220,6 +222,9 @@ int CThermoTable::Adopt(ParsedTable parsed) {
     } else {
       (void)next->BuildLookup(parsed.interpolating);
     }
+    // Also when no lookup was built: a direct table's outputs then all read
+    // the lookup table kept in use.
+    next->PrepareCodeTemperatures();
     Install(std::move(next));
     return 1;
   } catch (const std::bad_alloc&) {

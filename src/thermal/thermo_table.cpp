@@ -47,6 +47,7 @@ void CThermoTable::SelectActiveList(ActiveList list) {
     if (&next->active_points() != &next->base_points ||
         &current->active_points() != &current->base_points) {
       next->PrepareInterpolation();
+      next->PrepareCodeTemperatures();
     }
     Install(std::move(next));
   } catch (const std::bad_alloc&) {

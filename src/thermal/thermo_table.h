@@ -47,12 +47,15 @@ struct ThermoTableState {
   // point list, computed in one sweep when that list changes; identical to
   // the point-by-point algorithm.
   std::vector<float> interpolated;
-  // `interpolated` converted as each integer converter writes it, so that a
-  // frame conversion is one table read per pixel.
-  std::vector<uint8_t> interpolated_uint8;
-  std::vector<int8_t> interpolated_int8;
-  std::vector<int32_t> interpolated_int32;
+  // CodeTemperature of every raw code 0..65535 as each integer converter
+  // writes it, so that a frame conversion is one table read per pixel.
+  std::vector<uint8_t> code_uint8;
+  std::vector<int8_t> code_int8;
+  std::vector<int32_t> code_int32;
   int32_t point_count = 1;  // N of the loaded table
+  // The points are one temperature per raw code (versions 1000 to 3000),
+  // whatever their raw-code column holds.
+  bool direct = false;
   int32_t header_word1 = 0;
   int32_t header_word2 = 0;
   float tref = 0.0f;              // internal temperature at calibration (version 4000)
@@ -74,8 +77,16 @@ struct ThermoTableState {
     return InterpolateOutsideSweep(raw);
   }
   float InterpolateOutsideSweep(int32_t raw) const;
-  // Recomputes `interpolated` and its integer forms from the active list.
+  // The temperature of a raw code for the converters that the table format
+  // leaves to interpolation (still formats 10 to 12, temperature recordings):
+  // a direct table's lookup, which is what the code's point says and what
+  // LookupTemperature gives; the interpolation over the points otherwise.
+  float CodeTemperature(uint16_t raw) const { return direct ? Lookup(raw) : Interpolate(raw); }
+  // Recomputes `interpolated` from the active list.
   void PrepareInterpolation();
+  // Recomputes the integer forms of CodeTemperature; runs after every change
+  // of `lookup`, `interpolated` or `direct`.
+  void PrepareCodeTemperatures();
   // Fills the lookup table from the points: direct (entry m = temperature of
   // point m) or interpolating (entry i = Interpolate(i), from `interpolated`,
   // so PrepareInterpolation must have run). False, changing nothing, with
@@ -152,8 +163,10 @@ class CThermoTable {
   float Interpolate(int32_t raw) const;
 
   // Frame converters: the raw surface's codes to temperatures, rows of exactly
-  // width elements. 1 after converting; 0 for a null output or a raw surface
-  // without pixel memory (or not 16 bits per pixel).
+  // width elements. ConvertToFloat reads the lookup table, the integer ones
+  // ThermoTableState::CodeTemperature, so that a direct table gives every
+  // output the same temperatures. 1 after converting; 0 for a null output or
+  // a raw surface without pixel memory (or not 16 bits per pixel).
   int ConvertToFloat(const CDibSurface& raw, float* out, int flip) const;
   int ConvertToUInt8(const CDibSurface& raw, uint8_t* out, int flip) const;
   int ConvertToInt8(const CDibSurface& raw, int8_t* out, int flip) const;
@@ -175,7 +188,8 @@ class CThermoTable {
   // memory (the table in use unchanged).
   int Adopt(ParsedTable parsed);
   void Install(std::shared_ptr<const ThermoTableState> state);
-  // Drift compensation into a state being built; the caller holds writer_lock_.
+  // Drift compensation into a state being built; the caller holds writer_lock_
+  // and prepares the state's code temperatures afterwards.
   bool CompensateState(ThermoTableState* state) const;
 
   // Serialises loads and compensations (writers); readers never take it.

@@ -3,10 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "../output/image_decoding.h"
 #include "cli/cli_process.h"
 #include "support/test_support.h"
 
@@ -28,6 +30,22 @@ double PrintedTemperature(const std::string& output, const std::string& label) {
   return -999.0;
 }
 
+// The mean 16-bit sample of picture columns left..right - 1, rows top..bottom - 1.
+struct Area {
+  int left, top, right, bottom;
+};
+double MeanSample(const DecodedImage& image, const Area& area) {
+  double sum = 0.0;
+  for (int row = area.top; row < area.bottom; ++row) {
+    for (int column = area.left; column < area.right; ++column) {
+      uint16_t sample = 0;
+      std::memcpy(&sample, image.at(row, column), 2);
+      sum += sample;
+    }
+  }
+  return sum / ((area.right - area.left) * (area.bottom - area.top));
+}
+
 TEST(CliDemo, WritesEveryFileAndMeasuresTheScene) {
   TempDir dir;
   const CliRun run =
@@ -38,6 +56,13 @@ TEST(CliDemo, WritesEveryFileAndMeasuresTheScene) {
   EXPECT_TRUE(png.size() > 8 && std::memcmp(png.data(), "\x89PNG\r\n\x1a\n", 8) == 0);
   const auto tiff = ReadFileBytes(dir.Path("out/scene-raw.tiff"));
   EXPECT_TRUE(tiff.size() > 4 && std::memcmp(tiff.data(), "II*\0", 4) == 0);
+  // Raw codes rise with temperature, and so must the stored samples: the
+  // 90-degree mug above the 5-degree cold pack (above the rows the walking
+  // person can cover).
+  const DecodedImage raw = DecodeTiff(dir.Path("out/scene-raw.tiff"));
+  ASSERT_TRUE(raw.ok);
+  ASSERT_EQ(raw.bit_depth, 16);
+  EXPECT_GT(MeanSample(raw, {284, 172, 314, 222}), MeanSample(raw, {28, 32, 80, 54}));
   EXPECT_EQ(ReadFileBytes(dir.Path("out/scene-temperature.f32")).size(), 384u * 288u * 4u);
   const auto avi = ReadFileBytes(dir.Path("out/scene.avi"));
   ASSERT_GT(avi.size(), 64u);

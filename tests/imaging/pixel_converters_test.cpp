@@ -93,25 +93,32 @@ TEST(PixelConverters, ResultCodesAndTheirOrder) {
   EXPECT_EQ(ConvertForTiff(&odd.d, &odd.d, &options, 0, 0), 7);
 }
 
-TEST(PixelConverters, SixteenBitCodesWrapWhenScaled) {
-  Image src(3, 1, 16);
-  src.Put16(0, 0, 0x03FF);
-  src.Put16(0, 1, 0x0400);
-  src.Put16(0, 2, 0x0100);
-  Image grey(3, 1, 8);
+TEST(PixelConverters, SixteenBitCodesKeepTheirFourteenBits) {
+  // Codes of the sensor's range, then two above it that must not wrap.
+  const std::vector<uint16_t> codes = {0x0000, 0x0001, 0x0100, 0x03FF, 0x0400,
+                                       0x2000, 0x3FFF, 0x4000, 0xFFFF};
+  const std::vector<uint16_t> widened = {0x0000, 0x0004, 0x0400, 0x0FFC, 0x1000,
+                                         0x8000, 0xFFFC, 0xFFFC, 0xFFFC};
+  const std::vector<uint8_t> narrowed = {0x00, 0x00, 0x04, 0x0F, 0x10, 0x80, 0xFF, 0xFF, 0xFF};
+  const int n = static_cast<int>(codes.size());
+  Image src(n, 1, 16);
+  for (int i = 0; i < n; ++i) src.Put16(0, i, codes[i]);
+  Image grey(n, 1, 8);
+  Image png(n, 1, 16);
+  Image tiff(n, 1, 16);
   ASSERT_EQ(ConvertForJpeg(&grey.d, &src.d, &kDefaultConverterOptions, 0, 0), 0);
-  EXPECT_EQ(std::vector<uint8_t>(grey.Row(0), grey.Row(0) + 3),
-            (std::vector<uint8_t>{0xFF, 0x00, 0x40}));
-  Image wide(3, 1, 16);
-  ASSERT_EQ(ConvertForPng(&wide.d, &src.d, &kDefaultConverterOptions, 0, 0), 0);
-  EXPECT_EQ(wide.Get16(0, 0), 0xFFC0);
-  EXPECT_EQ(wide.Get16(0, 1), 0x0000);  // bit 10 leaves the 16 bits
-  EXPECT_EQ(wide.Get16(0, 2), 0x4000);
+  ASSERT_EQ(ConvertForPng(&png.d, &src.d, &kDefaultConverterOptions, 0, 0), 0);
+  ASSERT_EQ(ConvertForTiff(&tiff.d, &src.d, &kDefaultConverterOptions, 0, 0), 0);
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(grey.Row(0)[i], narrowed[i]) << codes[i];
+    EXPECT_EQ(png.Get16(0, i), widened[i]) << codes[i];
+    EXPECT_EQ(tiff.Get16(0, i), widened[i]) << codes[i];
+  }
 }
 
 TEST(PixelConverters, MultiSampleDepths) {
-  // One pixel of four 16-bit samples 0x0101, 0x0202, 0x0303, 0x0304.
-  const uint16_t samples[4] = {0x0101, 0x0202, 0x0303, 0x0304};
+  // One pixel of four 16-bit samples 0x1001, 0x2002, 0x3003, 0x0304.
+  const uint16_t samples[4] = {0x1001, 0x2002, 0x3003, 0x0304};
   for (int bits : {48, 64}) {
     Image src(1, 1, bits);
     for (int s = 0; s < bits / 16; ++s) src.Put16(0, s, samples[s]);
@@ -125,8 +132,8 @@ TEST(PixelConverters, MultiSampleDepths) {
     ASSERT_EQ(ConvertForTiff(&tiff.d, &src.d, &kDefaultConverterOptions, 0, 0), 0);
     for (int s = 0; s < bits / 16; ++s) {
       const int from = s < 3 ? 2 - s : s;  // TIFF puts red first
-      EXPECT_EQ(png.Get16(0, s), static_cast<uint16_t>(samples[s] << 6)) << bits << " " << s;
-      EXPECT_EQ(tiff.Get16(0, s), static_cast<uint16_t>(samples[from] << 6)) << bits << " " << s;
+      EXPECT_EQ(png.Get16(0, s), static_cast<uint16_t>(samples[s] << 2)) << bits << " " << s;
+      EXPECT_EQ(tiff.Get16(0, s), static_cast<uint16_t>(samples[from] << 2)) << bits << " " << s;
     }
   }
   Image bgra(1, 1, 32);
@@ -156,14 +163,14 @@ TEST(PixelConverters, TiffReversesRowsAndOthersKeepThem) {
         << r;
   }
   Image raw(1, 3, 16);
-  for (int r = 0; r < 3; ++r) raw.Put16(r, 0, static_cast<uint16_t>(r + 1));
+  for (int r = 0; r < 3; ++r) raw.Put16(r, 0, static_cast<uint16_t>((r + 1) << 6));
   Image grey(1, 3, 8);
   ASSERT_EQ(ConvertForJpeg(&grey.d, &raw.d, &kDefaultConverterOptions, 0, 0), 0);
   Image tiff16(1, 3, 16);
   ASSERT_EQ(ConvertForTiff(&tiff16.d, &raw.d, &kDefaultConverterOptions, 0, 0), 0);
   for (int r = 0; r < 3; ++r) {
-    EXPECT_EQ(grey.Row(r)[0], (r + 1) >> 2);
-    EXPECT_EQ(tiff16.Get16(r, 0), (3 - r) << 6);
+    EXPECT_EQ(grey.Row(r)[0], r + 1);
+    EXPECT_EQ(tiff16.Get16(r, 0), (3 - r) << 8);
   }
   // Eight-bit rows are copied whole, as far as the shorter stride reaches.
   Image narrow(3, 2, 8, 0x55);  // stride 4
@@ -186,7 +193,7 @@ TEST(PixelConverters, OnlyTheCommonPartOfBothRectanglesIsConverted) {
     for (int c = 0; c < 4; ++c) {
       const bool inside = r >= 2 && c < 2;
       const uint16_t expected =
-          inside ? static_cast<uint16_t>((4 * (r - 1) + c + 2) << 6) : uint16_t{0xFFFF};
+          inside ? static_cast<uint16_t>((4 * (r - 1) + c + 2) << 2) : uint16_t{0xFFFF};
       EXPECT_EQ(dst.Get16(r, c), expected) << r << "," << c;
     }
   }
@@ -194,7 +201,7 @@ TEST(PixelConverters, OnlyTheCommonPartOfBothRectanglesIsConverted) {
   Image tiff(4, 4, 16, 0xFF);
   tiff.d.rect = {0, 0, 1, 1};
   ASSERT_EQ(ConvertForTiff(&tiff.d, &src.d, &kDefaultConverterOptions, 0, 0), 0);
-  EXPECT_EQ(tiff.Get16(0, 0), (4 * 2 + 1 + 1) << 6);
+  EXPECT_EQ(tiff.Get16(0, 0), (4 * 2 + 1 + 1) << 2);
   EXPECT_EQ(tiff.Get16(0, 1), 0xFFFF);
 }
 

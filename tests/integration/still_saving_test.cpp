@@ -1,6 +1,7 @@
 // Saving the current frame through the C interface.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "../output/image_decoding.h"
 #include "kolthermo/kolthermo.h"
+#include "sim/frame_generator.h"
 #include "sim/sim_driver.h"
 #include "support/codes.h"
 #include "support/test_support.h"
@@ -19,7 +21,7 @@ namespace {
 class StillSavingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim_.driver().Attach(0);
+    camera_ = sim_.driver().Attach(0);
     id_ = KolThermo_Initialize(nullptr);
     ASSERT_NE(0, id_);
     Codes();
@@ -37,6 +39,7 @@ class StillSavingTest : public ::testing::Test {
   }
 
   kt::sim::ScopedSimDriver sim_;
+  kt::sim::SimCamera* camera_ = nullptr;
   kt::test::TempDir dir_;
   int id_ = 0;
 };
@@ -97,20 +100,12 @@ TEST_F(StillSavingTest, EncodedFormatsHoldTheFrame) {
   for (int format : {2, 3, 4}) ASSERT_EQ(1, Save("q" + std::to_string(format) + ".jpg", format));
   ASSERT_EQ(1, Save("colour.png", 5));
   ASSERT_EQ(1, Save("colour.tif", 6));
-  ASSERT_EQ(1, Save("raw.png", 8));
-  ASSERT_EQ(1, Save("raw.tif", 9));
   EXPECT_TRUE(Codes().empty());
   const auto bmp = kt::test::ReadFileBytes(dir_.Path("frame.bmp"));
-  const auto dump = kt::test::ReadFileBytes(dir_.Path("raw.dump"));
   ASSERT_EQ(331830u, bmp.size());
-  ASSERT_EQ(221184u, dump.size());
   // Picture row r, column x: stored row 287 - r.
   auto colour = [&](int r, int x, int channel) {
     return bmp[54 + (287 - r) * 1152 + 3 * x + (2 - channel)];
-  };
-  auto code = [&](int r, int x) {
-    const size_t at = static_cast<size_t>((287 - r) * 768 + 2 * x);
-    return static_cast<uint16_t>(dump[at] | (dump[at + 1] << 8));
   };
 
   for (const char* name : {"colour.png", "colour.tif"}) {
@@ -128,23 +123,6 @@ TEST_F(StillSavingTest, EncodedFormatsHoldTheFrame) {
     }
     EXPECT_EQ(0, mismatches) << name;
   }
-  const auto raw_png = kt::test::DecodePng(dir_.Path("raw.png"));
-  const auto raw_tiff = kt::test::DecodeTiff(dir_.Path("raw.tif"));
-  ASSERT_TRUE(raw_png.ok && raw_tiff.ok);
-  EXPECT_EQ(16, raw_png.bit_depth);
-  EXPECT_EQ(0, raw_png.colour_type);
-  int mismatches = 0;
-  for (int r = 0; r < 288; ++r) {
-    for (int x = 0; x < 384; ++x) {
-      const auto scaled = static_cast<uint16_t>(code(r, x) << 6);
-      uint16_t from_tiff = 0;
-      std::memcpy(&from_tiff, raw_tiff.at(r, x), 2);
-      mismatches += raw_png.at(r, x)[0] != (scaled >> 8) || raw_png.at(r, x)[1] != (scaled & 0xFF);
-      mismatches += from_tiff != scaled;
-    }
-  }
-  EXPECT_EQ(0, mismatches);
-
   for (int format : {2, 3, 4}) {
     const auto jpeg = kt::test::DecodeJpeg(dir_.Path("q" + std::to_string(format) + ".jpg"));
     ASSERT_TRUE(jpeg.ok);
@@ -164,6 +142,43 @@ TEST_F(StillSavingTest, EncodedFormatsHoldTheFrame) {
   }
 }
 
+// Formats 8 and 9 on a frame that holds every code 0..16383: each sample read
+// back is the code of the same pixel in the raw dump, shifted left by 2.
+TEST_F(StillSavingTest, RawStillsKeepEveryCode) {
+  camera_->SetScene(kt::sim::MakeAllCodesScene());
+  ASSERT_NE(0, KolThermo_OneShot(id_));
+  ASSERT_EQ(1, Save("raw.dump", 7));
+  ASSERT_EQ(1, Save("raw.png", 8));
+  ASSERT_EQ(1, Save("raw.tif", 9));
+  const auto dump = kt::test::ReadFileBytes(dir_.Path("raw.dump"));
+  const auto png = kt::test::DecodePng(dir_.Path("raw.png"));
+  const auto tiff = kt::test::DecodeTiff(dir_.Path("raw.tif"));
+  ASSERT_EQ(221184u, dump.size());
+  ASSERT_TRUE(png.ok && tiff.ok);
+  EXPECT_EQ(16, png.bit_depth);
+  EXPECT_EQ(0, png.colour_type);
+  EXPECT_EQ(14, png.significant_bits);
+  EXPECT_EQ(16, tiff.bit_depth);
+  EXPECT_EQ(1, tiff.channels);
+  std::vector<bool> seen(16384, false);
+  int mismatches = 0;
+  for (int r = 0; r < 288; ++r) {
+    for (int x = 0; x < 384; ++x) {
+      // Picture row r is stored row 287 - r.
+      const size_t at = static_cast<size_t>((287 - r) * 768 + 2 * x);
+      const int code = dump[at] | (dump[at + 1] << 8);
+      const int from_png = (png.at(r, x)[0] << 8) | png.at(r, x)[1];
+      uint16_t from_tiff = 0;
+      std::memcpy(&from_tiff, tiff.at(r, x), 2);
+      mismatches += from_png != code << 2;
+      mismatches += from_tiff != code << 2;
+      if (code < 16384) seen[static_cast<size_t>(code)] = true;
+    }
+  }
+  EXPECT_EQ(0, mismatches);
+  EXPECT_EQ(16384, std::count(seen.begin(), seen.end(), true));
+}
+
 TEST_F(StillSavingTest, MirroredEncodedFormatsStartAtTheBottomRow) {
   ASSERT_NE(0, KolThermo_OneShot(id_));
   ASSERT_NE(0, KolThermo_SetParam(id_, 18, 1));
@@ -176,7 +191,7 @@ TEST_F(StillSavingTest, MirroredEncodedFormatsStartAtTheBottomRow) {
   ASSERT_TRUE(png.ok);
   for (int x = 0; x < 384; x += 37) {
     const size_t at = static_cast<size_t>(287 * 768 + 2 * x);  // stored row 0
-    const auto scaled = static_cast<uint16_t>((dump[at] | (dump[at + 1] << 8)) << 6);
+    const auto scaled = static_cast<uint16_t>((dump[at] | (dump[at + 1] << 8)) << 2);
     EXPECT_EQ(scaled >> 8, png.at(0, x)[0]) << x;
     EXPECT_EQ(scaled & 0xFF, png.at(0, x)[1]) << x;
   }

@@ -95,12 +95,13 @@ TEST(Encoders, JpegIsProgressiveRgbTopRowFirstAtEachQuality) {
 
 TEST(Encoders, JpegRoutesDeeperSurfaces) {
   TempDir dir;
-  // 16-bit codes: left half 0x03FF (byte 0xFF), right half 0x0400 (wraps to 0).
+  // 16-bit codes, the top 8 of their 14 bits: left half 0x3FFF (byte 0xFF),
+  // right half 0x2000 (0x80).
   CDibSurface raw;
   ASSERT_EQ(raw.Create(64, 16, 16), 1);
   for (int row = 0; row < 16; ++row) {
     for (int x = 0; x < 64; ++x) {
-      const uint16_t code = x < 32 ? 0x03FF : 0x0400;
+      const uint16_t code = x < 32 ? 0x3FFF : 0x2000;
       std::memcpy(Pixel(raw, row, x), &code, 2);
     }
   }
@@ -109,7 +110,7 @@ TEST(Encoders, JpegRoutesDeeperSurfaces) {
   ASSERT_TRUE(grey.ok);
   EXPECT_EQ(grey.channels, 1);
   EXPECT_TRUE(Near(grey.at(8, 8), {0xFF}));
-  EXPECT_TRUE(Near(grey.at(8, 56), {0x00}));
+  EXPECT_TRUE(Near(grey.at(8, 56), {0x80}));
 
   // 32 bits: the fourth byte is dropped, so the file decodes exactly as the
   // same pixels saved from 24 bits.
@@ -142,6 +143,7 @@ TEST(Encoders, PngSamplesAndRowsForEachDirectDepth) {
     const DecodedImage image = test::DecodePng(dir.Path("d.png"));
     ASSERT_TRUE(image.ok) << c.bits;
     EXPECT_EQ(image.bit_depth, 8);
+    EXPECT_EQ(image.significant_bits, 0);  // 8-bit samples use all their bits
     EXPECT_EQ(image.colour_type, c.colour_type);
     ASSERT_EQ(image.channels, c.channels);
     for (int row = 0; row < 5; ++row) {
@@ -170,10 +172,11 @@ TEST(Encoders, SixteenBitCodesAreScaledForPngAndTiff) {
   ASSERT_TRUE(png.ok);
   EXPECT_EQ(png.bit_depth, 16);
   EXPECT_EQ(png.colour_type, 0);
-  EXPECT_EQ(png.at(0, 0)[0], 0x40);  // most significant byte first
+  EXPECT_EQ(png.significant_bits, 14);
+  EXPECT_EQ(png.at(0, 0)[0], 0x04);  // most significant byte first
   EXPECT_EQ(png.at(0, 0)[1], 0x00);
   EXPECT_EQ(png.at(1, 2)[0], 0x00);
-  EXPECT_EQ(png.at(1, 2)[1], 0x40);
+  EXPECT_EQ(png.at(1, 2)[1], 0x04);
 
   ASSERT_EQ(SaveImageFile(dir.Wide("r.tif").c_str(), &raw, kStillTiff), 1);
   const DecodedImage tiff = test::DecodeTiff(dir.Path("r.tif"));
@@ -185,8 +188,8 @@ TEST(Encoders, SixteenBitCodesAreScaledForPngAndTiff) {
   uint16_t first = 0, last = 0;
   std::memcpy(&first, tiff.at(0, 0), 2);
   std::memcpy(&last, tiff.at(1, 2), 2);
-  EXPECT_EQ(first, 0x4000);
-  EXPECT_EQ(last, 0x0040);
+  EXPECT_EQ(first, 0x0400);
+  EXPECT_EQ(last, 0x0004);
   // The source is left as it was.
   uint16_t code = 0;
   std::memcpy(&code, Pixel(raw, 1, 0), 2);
@@ -198,7 +201,7 @@ TEST(Encoders, DeepColourPngStoresEverySampleMostSignificantByteFirst) {
   for (const int bits : {48, 64}) {
     CDibSurface deep;
     ASSERT_EQ(deep.Create(2, 1, bits), 1);
-    // Blue 0x0001, green 0x0002, red 0x0103 (and 0x0004): shifted left by 6.
+    // Blue 0x0001, green 0x0002, red 0x0103 (and 0x0004): shifted left by 2.
     const uint16_t pixel[4] = {0x0001, 0x0002, 0x0103, 0x0004};
     for (int x = 0; x < 2; ++x)
       std::memcpy(Pixel(deep, 0, x), pixel, static_cast<size_t>(bits / 8));
@@ -207,14 +210,15 @@ TEST(Encoders, DeepColourPngStoresEverySampleMostSignificantByteFirst) {
     const DecodedImage png = test::DecodePng(dir.Path(name));
     ASSERT_TRUE(png.ok);
     EXPECT_EQ(png.bit_depth, 16);
+    EXPECT_EQ(png.significant_bits, 14) << bits;
     const uint8_t* rgb = png.at(0, 1);
-    // Red first: 0x0103 << 6 = 0x40C0, then green 0x0080, blue 0x0040.
+    // Red first: 0x0103 << 2 = 0x040C, then green 0x0008, blue 0x0004.
     EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 6),
-              (std::vector<uint8_t>{0x40, 0xC0, 0x00, 0x80, 0x00, 0x40}))
+              (std::vector<uint8_t>{0x04, 0x0C, 0x00, 0x08, 0x00, 0x04}))
         << bits;
     if (bits == 64) {
-      EXPECT_EQ(rgb[6], 0x01);  // 0x0004 << 6 = 0x0100
-      EXPECT_EQ(rgb[7], 0x00);
+      EXPECT_EQ(rgb[6], 0x00);  // 0x0004 << 2 = 0x0010
+      EXPECT_EQ(rgb[7], 0x10);
     }
   }
 }

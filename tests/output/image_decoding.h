@@ -25,6 +25,7 @@ struct DecodedImage {
   int channels = 0;          // samples per pixel
   int bit_depth = 0;         // bits per sample
   int colour_type = -1;      // PNG only
+  int significant_bits = 0;  // PNG only: sBIT of grey (or red) samples, 0 without sBIT
   bool progressive = false;  // JPEG only
   int photometric = -1;      // TIFF only
   int strips = 0;            // TIFF only
@@ -90,6 +91,11 @@ inline bool ReadPng(PngReader* r, std::FILE* file, DecodedImage* image) {
   image->channels = png_get_channels(r->png, r->info);
   image->bit_depth = png_get_bit_depth(r->png, r->info);
   image->colour_type = png_get_color_type(r->png, r->info);
+  png_color_8p significant = nullptr;
+  if (png_get_sBIT(r->png, r->info, &significant) != 0 && significant != nullptr) {
+    const bool colour = (image->colour_type & PNG_COLOR_MASK_COLOR) != 0;
+    image->significant_bits = colour ? significant->red : significant->gray;
+  }
   image->samples.resize(image->row_bytes() * static_cast<size_t>(image->height));
   r->rows.resize(static_cast<size_t>(image->height));
   for (int i = 0; i < image->height; ++i)

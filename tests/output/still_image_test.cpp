@@ -19,6 +19,7 @@ namespace kt {
 namespace {
 
 using test::DirectFile;
+using test::HeaderlessFile;
 using test::Load;
 using test::ReadFileBytes;
 using test::TempDir;
@@ -121,10 +122,11 @@ TEST(StillImage, FlippedSavesReverseTheStoredRowsAndLeaveTheSourceAlone) {
   EXPECT_EQ(std::memcmp(surface.pixels(), before.data(), 64), 0);
 }
 
-// A table giving `degrees` for codes 1..999 through both conversions' paths
-// for numbers 10..12, and no temperature from code 1000 on.
+// A table giving `degrees` for codes 1..999 through the lookup (format 13)
+// and the interpolation (formats 10..12 of a headerless table), and no
+// temperature from code 1000 on.
 void LoadConstant(CThermoTable& table, float degrees) {
-  ASSERT_EQ(Load(table, DirectFile(1, {{0, degrees}, {1000, degrees}})), 1);
+  ASSERT_EQ(Load(table, HeaderlessFile({{0, degrees}, {1000, degrees}})), 1);
 }
 
 // A raw surface of `width` x 1 pixels all holding `code`.
@@ -188,14 +190,13 @@ std::vector<int32_t> RowStarts(const std::vector<uint8_t>& file, bool as_float) 
 }
 
 TEST(StillImage, IntegerAndFloatMapsRunInOppositeRowOrders) {
-  // Point m sits at code m with m degrees, so both the interpolation and the
-  // direct lookup give a code's own value as its temperature.
+  // Point m of the direct table is m degrees: every map format gives a code's
+  // own value as its temperature.
   std::vector<CalibrationPoint> points;
   for (int m = 0; m < 1000; ++m) points.push_back({m, static_cast<float>(m)});
   CThermoTable table;
   ASSERT_EQ(Load(table, DirectFile(1, points)), 1);
-  // Stored row r, column c holds code 100 r + c + 11 (code 1 has no point
-  // below it that the interpolation accepts).
+  // Stored row r, column c holds code 100 r + c + 11.
   CDibSurface raw;
   ASSERT_EQ(raw.CreateInMemory(3, 4, 16), 1);
   for (int r = 0; r < 4; ++r) {
