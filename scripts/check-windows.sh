@@ -3,8 +3,9 @@
 #   dll  builds the shipped 32-bit KolThermo.dll (preset mingw-i686: Release,
 #        no tests) and checks its export and import tables;
 #   x86  builds the same DLL with the test suite (preset mingw-i686-tests: the
-#        shipped compiler, flags and build type) and runs the suite under
-#        32-bit wine (Debian's wine32);
+#        shipped compiler, flags and build type; with dll, checks that both
+#        DLLs are the same image) and runs the suite under 32-bit wine
+#        (Debian's wine32);
 #   x64  builds the 64-bit test build (preset mingw-x64) and runs its suite
 #        under wine64.
 # Each suite runs one test at a time (wine slows every host call) in a wine
@@ -73,6 +74,12 @@ if wants x86; then
   echo "==== 32-bit test build (mingw-w64 i686, run under 32-bit wine)"
   cmake --preset mingw-i686-tests
   cmake --build --preset mingw-i686-tests
+  if wants dll; then
+    # The suite tests the shipped DLL: the test build links the same image,
+    # apart from the time stamps and checksum of each link.
+    scripts/same-pe-image.py build/mingw-i686/KolThermo.dll build/mingw-i686-tests/KolThermo.dll
+    echo "build/mingw-i686-tests/KolThermo.dll is the shipped image"
+  fi
   finish_part "32-bit test build" "$start"
   start=$SECONDS
   make_wine_prefix /usr/lib/wine/wine "$PWD/build/mingw-i686-tests/wineprefix" win32
