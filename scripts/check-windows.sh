@@ -1,49 +1,103 @@
 #!/usr/bin/env bash
 # Windows checks, all cross-built with mingw-w64 on Linux:
-#   1. builds the shipped 32-bit KolThermo.dll (preset mingw-i686) and checks its
-#      export and import tables (32-bit programs cannot run here, so the DLL is
-#      only inspected);
-#   2. builds the 64-bit test build (preset mingw-x64) and runs its test suite
-#      under wine64 through ctest.
+#   dll  builds the shipped 32-bit KolThermo.dll (preset mingw-i686: Release,
+#        no tests) and checks its export and import tables;
+#   x86  builds the same DLL with the test suite (preset mingw-i686-tests: the
+#        shipped compiler, flags and build type; with dll, checks that both
+#        DLLs are the same image) and runs the suite under 32-bit wine
+#        (Debian's wine32);
+#   x64  builds the 64-bit test build (preset mingw-x64) and runs its suite
+#        under wine64.
+# Each suite runs one test at a time (wine slows every host call) in a wine
+# prefix of its own, build/<preset>/wineprefix. The time of each part is
+# printed at its end and once more in a summary.
 # Installs the Debian packages it needs first (see scripts/install-deps.sh).
-# The first configure of each preset cross-builds the static JPEG, PNG and TIFF
-# libraries for its triplet into $KOLTHERMO_WINDOWS_DEPS_DIR (default
-# build/windows-deps; see docs/BUILDING.md); later runs reuse them.
+# The first configure of each triplet cross-builds the static JPEG, PNG and
+# TIFF libraries into $KOLTHERMO_WINDOWS_DEPS_DIR (default build/windows-deps;
+# see docs/BUILDING.md); later runs reuse them.
 #
-# Usage: scripts/check-windows.sh [--dll-only | --tests-only]
+# Usage: scripts/check-windows.sh [PART...]   (PART: dll, x86, x64; default all)
+#        --dll-only and --tests-only (x86 and x64) are kept as before.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-do_dll=1 do_tests=1
-case ${1:-} in
-  --dll-only) do_tests=0 ;;
-  --tests-only) do_dll=0 ;;
-  "") ;;
-  *) echo "usage: $0 [--dll-only | --tests-only]" >&2; exit 2 ;;
-esac
+usage() {
+  echo "usage: $0 [dll] [x86] [x64] | --dll-only | --tests-only" >&2
+  exit 2
+}
+parts=()
+for arg in "$@"; do
+  case $arg in
+    dll | x86 | x64) parts+=("$arg") ;;
+    --dll-only) parts+=(dll) ;;
+    --tests-only) parts+=(x86 x64) ;;
+    *) usage ;;
+  esac
+done
+((${#parts[@]})) || parts=(dll x86 x64)
+wants() { [[ " ${parts[*]} " == *" $1 "* ]]; }
 
 scripts/install-deps.sh --native --windows
 
-if ((do_dll)); then
-  echo "==== KolThermo.dll (32-bit, mingw-w64 i686)"
+summary=()
+finish_part() { # name, start second
+  local took=$((SECONDS - $2))
+  summary+=("$(printf '%-40s %3d min %02d s' "$1" $((took / 60)) $((took % 60)))")
+  echo "==== $1: $((took / 60)) min $((took % 60)) s"
+}
+
+# Creates the wine prefix of a test preset up front, so that its few seconds
+# of set-up are not charged to the first test. Same environment as the test
+# presets in CMakePresets.json.
+make_wine_prefix() { # loader, prefix, [WINEARCH]
+  local loader=$1 prefix=$2
+  local arch=()  # wine refuses an empty WINEARCH
+  [[ -n ${3:-} ]] && arch=("WINEARCH=$3")
+  [[ -f $prefix/system.reg ]] && return 0
+  echo "creating wine prefix $prefix"
+  env "${arch[@]}" WINEPREFIX="$prefix" "$loader" wineboot --init
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+}
+export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+
+if wants dll; then
+  start=$SECONDS
+  echo "==== KolThermo.dll (32-bit, mingw-w64 i686, Release)"
   cmake --preset mingw-i686
   cmake --build --preset mingw-i686 --target kolthermo hello_kolthermo
   scripts/check-exports-windows.sh --dll build/mingw-i686/KolThermo.dll --arch i386
+  finish_part "KolThermo.dll build and export check" "$start"
 fi
 
-if ((do_tests)); then
-  echo "==== Windows test build (64-bit, mingw-w64 x86_64, run under wine64)"
+if wants x86; then
+  start=$SECONDS
+  echo "==== 32-bit test build (mingw-w64 i686, run under 32-bit wine)"
+  cmake --preset mingw-i686-tests
+  cmake --build --preset mingw-i686-tests
+  if wants dll; then
+    # The suite tests the shipped DLL: the test build links the same image,
+    # apart from the time stamps and checksum of each link.
+    scripts/same-pe-image.py build/mingw-i686/KolThermo.dll build/mingw-i686-tests/KolThermo.dll
+    echo "build/mingw-i686-tests/KolThermo.dll is the shipped image"
+  fi
+  finish_part "32-bit test build" "$start"
+  start=$SECONDS
+  make_wine_prefix /usr/lib/wine/wine "$PWD/build/mingw-i686-tests/wineprefix" win32
+  ctest --preset mingw-i686-tests
+  finish_part "32-bit suite under wine" "$start"
+fi
+
+if wants x64; then
+  start=$SECONDS
+  echo "==== 64-bit test build (mingw-w64 x86_64, run under wine64)"
   cmake --preset mingw-x64
   cmake --build --preset mingw-x64
-
-  # The same environment as the mingw-x64 test preset. Creating the wine prefix
-  # up front keeps its few seconds of set-up out of the first test's time.
-  export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
-  export WINEPREFIX=$PWD/build/mingw-x64/wineprefix
-  if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    echo "creating wine prefix $WINEPREFIX"
-    /usr/lib/wine/wine64 wineboot --init
-    /usr/lib/wine/wineserver -w
-  fi
+  finish_part "64-bit test build" "$start"
+  start=$SECONDS
+  make_wine_prefix /usr/lib/wine/wine64 "$PWD/build/mingw-x64/wineprefix"
   ctest --preset mingw-x64
+  finish_part "64-bit suite under wine64" "$start"
 fi
+
+echo "==== Windows checks passed"
+printf '%s\n' "${summary[@]}"

@@ -6,8 +6,9 @@
 #                                [--tidy] [--python] [--perf] [--all] [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
 #              libraries, ffmpeg and the --python set (default)
-#   --windows  mingw-w64 cross compilers and binutils, wine64 (no wine32), zlib
-#              for mingw, dpkg-dev (to fetch the image libraries' sources)
+#   --windows  mingw-w64 cross compilers and binutils, wine64 and wine32 (the
+#              i386 architecture is added to dpkg for it), zlib for mingw,
+#              dpkg-dev (to fetch the image libraries' sources)
 #   --format   clang-format only
 #   --fuzz     clang with the libFuzzer and sanitizer runtimes, CMake, Ninja
 #   --python   Debian's python3 with numpy and pytest, and PIL and tifffile to
@@ -28,7 +29,7 @@ native_packages() {
 
 windows_packages() {
   echo g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine64 \
+    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine64 wine32:i386 \
     libz-mingw-w64-dev dpkg-dev
 }
 
@@ -70,7 +71,7 @@ for arg in "$@"; do
     --python) want+=(python) ;;
     --all) want+=(native windows format fuzz valgrind tidy python perf) ;;
     --list) list_only=1 ;;
-    -h | --help) sed -n '2,18p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,19p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done
@@ -107,6 +108,18 @@ if ((EUID != 0)); then
   sudo=(sudo)
 fi
 apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q -y -o Dpkg::Use-Pty=0)
+
+# Packages of a foreign architecture (wine32:i386) need it added to dpkg
+# before the package lists are fetched; it stays added.
+for package in "${missing[@]}"; do
+  [[ $package == *:* ]] || continue
+  arch=${package##*:}
+  if [[ $arch != "$(dpkg --print-architecture)" ]] &&
+    ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+    echo "install-deps: adding the $arch architecture to dpkg"
+    "${sudo[@]}" dpkg --add-architecture "$arch"
+  fi
+done
 
 echo "install-deps: installing ${missing[*]}"
 "${apt[@]}" update -qq

@@ -131,11 +131,16 @@ int CDibSurface::CreateLike(const CDibSurface* other) {
 
 int CDibSurface::Assign(const CDibSurface& other) {
   if (&other == this) return empty() ? 0 : 1;
-  if (other.device_context_ || !other.pixels_) {
+  if (!other.pixels_) return 0;
+  // Both ways give this surface other's header, size and stride, so the pixel
+  // memory is copied byte for byte. Never through a blit: GDI reads a 16-bit
+  // uncompressed DIB as 5-5-5 colour and owes nothing to its top bit, which
+  // raw codes of 0x8000 and above use.
+  if (other.device_context_) {
     if (!CreateLike(&other)) return 0;
-    return BlitFrom(&other, nullptr, 0, 0);
+  } else if (!CreateInMemory(other.width_, other.height_, other.bits_per_pixel_)) {
+    return 0;
   }
-  if (!CreateInMemory(other.width_, other.height_, other.bits_per_pixel_)) return 0;
   std::memcpy(pixels_, other.pixels_, byte_size());
   return 1;
 }

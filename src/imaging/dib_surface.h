@@ -53,9 +53,11 @@ class CDibSurface {
   // empty.
   int CreateLike(const CDibSurface* other);
   // Makes this surface a copy of other, pixels included: a section surface
-  // filled by a blit when other has a device context, an in-memory surface
-  // otherwise. Assigning a surface to itself changes nothing and returns 1
-  // (0 when it is empty).
+  // (CreateLike) when other has a device context, an in-memory surface
+  // otherwise, its pixel memory a plain copy of other's, every bit kept.
+  // Returns 0, changing nothing, when other is empty; 0 with this surface
+  // empty when the memory cannot be had. Assigning a surface to itself changes nothing and returns
+  // 1 (0 when it is empty).
   int Assign(const CDibSurface& other);
   // Copies `rect` of the source (the whole source when null) to (x, y) of this
   // surface through the device contexts, in the top-down coordinates of GDI.

@@ -175,7 +175,7 @@ TEST(DibSurfaceTest, ColorTableOfSurfacesWithoutOne) {
   EXPECT_EQ(table[17].green, 17);
 }
 
-TEST(DibSurfaceTest, AssignFromSectionSurfaceCopiesThroughBlit) {
+TEST(DibSurfaceTest, AssignFromSectionSurfaceCopiesIntoASection) {
   CDibSurface source;
   ASSERT_EQ(source.Create(7, 5, 24), 1);
   MarkPixels(source);

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../output/image_decoding.h"
@@ -17,6 +19,23 @@
 #include "support/test_support.h"
 
 namespace {
+
+// Codes at both ends of the sensor's 14 bits and of the surface's 16, each
+// in every picture row and column, and a flipped picture differs from this
+// one. A device may send any of them; the raw surface keeps them all.
+class CodeExtremesScene final : public kt::sim::FrameGenerator {
+ public:
+  static uint16_t At(int row, int col) {
+    static constexpr uint16_t kCodes[] = {0, 0x3FFF, 0x8000, 0xFFFF};
+    return kCodes[(row + col) % 4];
+  }
+  void Render(const kt::sim::SceneState&, uint16_t* pixels) const override {
+    for (int row = 0; row < kt::sim::kFrameHeight; ++row) {
+      for (int col = 0; col < kt::sim::kFrameWidth; ++col)
+        pixels[row * kt::sim::kFrameWidth + col] = At(row, col);
+    }
+  }
+};
 
 class StillSavingTest : public ::testing::Test {
  protected:
@@ -177,6 +196,31 @@ TEST_F(StillSavingTest, RawStillsKeepEveryCode) {
   }
   EXPECT_EQ(0, mismatches);
   EXPECT_EQ(16384, std::count(seen.begin(), seen.end(), true));
+}
+
+// The save copies the frame's raw surface before writing it; the copy and the
+// dump (plain and mirrored) keep every bit of every code.
+TEST_F(StillSavingTest, RawDumpKeepsEveryBitOfTheCodes) {
+  sim_.driver().camera(0)->SetScene(std::make_shared<CodeExtremesScene>());
+  ASSERT_NE(0, KolThermo_OneShot(id_));
+  ASSERT_EQ(1, Save("raw.dump", 7));
+  ASSERT_NE(0, KolThermo_SetParam(id_, 18, 1));
+  ASSERT_EQ(1, Save("mirrored.dump", 7));
+  Codes();
+  for (const auto& [name, mirrored] : {std::pair{"raw.dump", false}, {"mirrored.dump", true}}) {
+    const auto dump = kt::test::ReadFileBytes(dir_.Path(name));
+    ASSERT_EQ(221184u, dump.size()) << name;
+    int mismatches = 0;
+    for (int line = 0; line < 288; ++line) {
+      // Plain dumps start at stored row 0, the picture's bottom row.
+      const int row = mirrored ? line : 287 - line;
+      for (int x = 0; x < 384; ++x) {
+        const size_t at = static_cast<size_t>(line * 768 + 2 * x);
+        mismatches += (dump[at] | (dump[at + 1] << 8)) != CodeExtremesScene::At(row, x);
+      }
+    }
+    EXPECT_EQ(0, mismatches) << name;
+  }
 }
 
 TEST_F(StillSavingTest, MirroredEncodedFormatsStartAtTheBottomRow) {
