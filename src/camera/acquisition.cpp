@@ -127,8 +127,10 @@ int CKolThermo::StopPreview() {
 
 int CKolThermo::Close() {
   std::lock_guard control(control_lock_);
-  display_.Teardown();
+  // The capture thread draws into the display: it ends before the display's
+  // device context, window and class go.
   StopPreview();
+  display_.Teardown();
   return 1;
 }
 
