@@ -73,12 +73,12 @@ SimDriver& SimDriver::Default() {
   return *driver;
 }
 
-SimCamera* SimDriver::Attach(int slot) {
+std::shared_ptr<SimCamera> SimDriver::Attach(int slot) {
   if (!ValidSlot(slot)) return nullptr;
   std::lock_guard lock(impl_->mutex);
   auto& camera = impl_->slots[static_cast<size_t>(slot)];
   if (camera == nullptr) camera = std::make_shared<SimCamera>();
-  return camera.get();
+  return camera;
 }
 
 bool SimDriver::Detach(int slot) {
@@ -95,21 +95,21 @@ bool SimDriver::Detach(int slot) {
 }
 
 bool SimDriver::Unplug(int slot) {
-  SimCamera* camera = this->camera(slot);
+  const std::shared_ptr<SimCamera> camera = this->camera(slot);
   if (camera == nullptr) return false;
   camera->impl().Unplug();
   return true;
 }
 
 bool SimDriver::Replug(int slot) {
-  SimCamera* camera = this->camera(slot);
+  const std::shared_ptr<SimCamera> camera = this->camera(slot);
   return camera != nullptr && camera->impl().Replug();
 }
 
-SimCamera* SimDriver::camera(int slot) {
+std::shared_ptr<SimCamera> SimDriver::camera(int slot) {
   if (!ValidSlot(slot)) return nullptr;
   std::lock_guard lock(impl_->mutex);
-  return impl_->slots[static_cast<size_t>(slot)].get();
+  return impl_->slots[static_cast<size_t>(slot)];
 }
 
 platform::DeviceHandle SimDriver::Open(const char* path) {

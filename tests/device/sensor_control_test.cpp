@@ -30,7 +30,7 @@ class SensorControlTest : public ::testing::Test {
   Sequence Sent() { return test::DecodedCommands(sim_.driver(), 0); }
 
   sim::ScopedSimDriver sim_;
-  sim::SimCamera* camera_;
+  std::shared_ptr<sim::SimCamera> camera_;
   std::unique_ptr<CKolCamV7R2KTHERMOSdk> device_;
 };
 
