@@ -45,7 +45,7 @@ TEST_F(SimCommands, RegisterWritesAndReadsWithExactReplies) {
   EXPECT_TRUE(wire_.Send(Command({0xEE, 1, 2, 3})));  // unknown: accepted, ignored
   EXPECT_TRUE(wire_.Reply().empty());
   const SimCamera::Impl& impl = camera_->impl();
-  std::lock_guard lock(impl.mutex);
+  MutexLock lock(impl.mutex);
   EXPECT_EQ(impl.frame_length_command, 110592u);
   EXPECT_EQ(impl.transfer_mode, 1);
   EXPECT_EQ(impl.select_commands, 1);
