@@ -214,10 +214,10 @@ class CKolThermo {
   int32_t current_slot_ GUARDED_BY(frame_lock_) = 0;
   ColourMapping colour_;
   CThermoTable table_;
-  // The display window the capture thread draws into. Host threads attach
-  // and tear it down only while no capture thread runs (under the control
-  // lock, Close stops the thread first); the thread's start and end order
-  // every access.
+  // The display window the capture thread draws into. Host threads touch it
+  // only while no capture thread runs: AttachDisplay before previewing, the
+  // scratch set-up in a start before the thread exists, Close's teardown after
+  // the thread is joined. The thread's start and join order every access.
   LiveDisplay display_;
   // The capture thread and the event it signals when it ends; created and
   // joined by host threads under the control lock. The thread itself sets the
