@@ -3,7 +3,8 @@
 # Idempotent: when everything is already there it only asks dpkg and returns.
 #
 # Usage: scripts/install-deps.sh [--native] [--windows] [--format] [--fuzz] [--valgrind]
-#                                [--tidy] [--python] [--perf] [--all] [--list]
+#                                [--tidy] [--thread-safety] [--python] [--perf] [--all]
+#                                [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
 #              libraries, ffmpeg and the --python set (default)
 #   --windows  mingw-w64 cross compilers and binutils, wine64 and wine32 (the
@@ -16,6 +17,8 @@
 #   --valgrind valgrind
 #   --perf     OpenCV and numpy for the performance report's baselines
 #   --tidy     clang-tidy
+#   --thread-safety  clang, CMake, Ninja and the image libraries (the library
+#              and tools built with the thread-safety analysis)
 #   --all      every set
 #   --list     print the packages of the chosen sets and exit
 set -euo pipefail
@@ -49,6 +52,10 @@ tidy_packages() {
   echo clang-tidy
 }
 
+thread_safety_packages() {
+  echo cmake ninja-build clang pkg-config libjpeg-dev libpng-dev libtiff-dev zlib1g-dev
+}
+
 fuzz_packages() {
   echo cmake ninja-build clang libclang-rt-14-dev
 }
@@ -68,10 +75,11 @@ for arg in "$@"; do
     --valgrind) want+=(valgrind) ;;
     --perf) want+=(perf) ;;
     --tidy) want+=(tidy) ;;
+    --thread-safety) want+=(thread_safety) ;;
     --python) want+=(python) ;;
-    --all) want+=(native windows format fuzz valgrind tidy python perf) ;;
+    --all) want+=(native windows format fuzz valgrind tidy thread_safety python perf) ;;
     --list) list_only=1 ;;
-    -h | --help) sed -n '2,19p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,23p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

@@ -2,6 +2,7 @@
 // process's simulated driver (the library's transport off Windows), refuses a
 // bad slot or argument with 0 and turns any exception into 0.
 #include <cmath>
+#include <memory>
 
 #include "kolthermo/kolthermo_host.h"
 #include "sim/frame_generator.h"
@@ -10,13 +11,13 @@
 
 namespace {
 
-kt::sim::SimCamera* CameraAt(int slot) { return kt::sim::SimDriver::Default().camera(slot); }
-
-// Runs `action` on the camera at `slot`; 0 when there is none.
+// Runs `action` on the camera at `slot`; 0 when there is none. The reference
+// keeps the camera alive for the whole action, even when another thread
+// detaches it meanwhile.
 template <typename Action>
 int WithCamera(int slot, Action action) {
   try {
-    kt::sim::SimCamera* camera = CameraAt(slot);
+    const std::shared_ptr<kt::sim::SimCamera> camera = kt::sim::SimDriver::Default().camera(slot);
     if (camera == nullptr) return 0;
     return action(*camera) ? 1 : 0;
   } catch (...) {

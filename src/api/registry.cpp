@@ -34,7 +34,7 @@ InstanceRegistry::InstanceRegistry(Factory factory)
     : factory_(factory != nullptr ? factory : &DefaultFactory) {}
 
 InstanceRegistry::~InstanceRegistry() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   chain_.Clear();
 }
 
@@ -53,7 +53,7 @@ int32_t InstanceRegistry::Register() {
   }
   if (!instance) return 0;
 
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   int32_t id = FormInstanceId(tick, random, chain_.count());
   for (int attempt = 1; id == 0 || chain_.Contains(id); ++attempt) {
     // 0 is the failure value and a duplicate would shadow a registered
@@ -77,7 +77,7 @@ int32_t InstanceRegistry::Register() {
 }
 
 InstanceLease InstanceRegistry::Acquire(int32_t id) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   CSDKDATA* element = chain_.Lookup(id);
   if (element == nullptr || element->instance == nullptr) return {};
   auto gate = gates_.find(id);
@@ -87,17 +87,17 @@ InstanceLease InstanceRegistry::Acquire(int32_t id) {
 }
 
 void InstanceRegistry::Leave(int32_t id) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   auto gate = gates_.find(id);
   if (gate != gates_.end() && --gate->second.callers == 0 && gate->second.releasing) {
-    callers_left_.notify_all();
+    callers_left_.NotifyAll();
   }
 }
 
 int InstanceRegistry::Release(int32_t id) {
   CKolThermo* instance = nullptr;
   {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     CSDKDATA* element = chain_.Lookup(id);
     if (element == nullptr || element->instance == nullptr) return 0;
     auto gate = gates_.find(id);
@@ -105,11 +105,11 @@ int InstanceRegistry::Release(int32_t id) {
     gate->second.releasing = true;  // new calls on this ID fail from now on
     instance = element->instance;
     Gate& waiting = gate->second;
-    callers_left_.wait(lock, [&waiting] { return waiting.callers == 0; });
+    while (waiting.callers != 0) callers_left_.Wait(mutex_);
   }
   // Destroying stops acquisition, which may take a while: outside the lock.
   delete instance;
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (CSDKDATA* element = chain_.Lookup(id)) element->instance = nullptr;
   chain_.Unregister(id);
   gates_.erase(id);

@@ -8,14 +8,13 @@
 // formation, rotation on lookup and order of removal are unchanged.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "api/ring.h"
 #include "camera/kol_thermo.h"
+#include "platform/mutex.h"
 
 namespace kt {
 
@@ -68,15 +67,16 @@ class InstanceRegistry {
 
   // Constructs and registers a new instance; its ID, or 0 on failure. An ID
   // that comes out as 0 or equal to a registered ID is formed again.
-  int32_t Register();
+  int32_t Register() EXCLUDES(mutex_);
   // Finds the instance (rotating the ring) and holds it for one call; empty
   // when the ID is unknown, has no instance or is being released.
-  InstanceLease Acquire(int32_t id);
+  InstanceLease Acquire(int32_t id) EXCLUDES(mutex_);
   // Destroys the instance and removes it; 1, or 0 for an unknown ID.
-  int Release(int32_t id);
+  int Release(int32_t id) EXCLUDES(mutex_);
 
-  // For tests: the ring itself (call only while no other thread uses the registry).
-  CSdkChain& chain() { return chain_; }
+  // For tests: the ring itself (call only while no other thread uses the
+  // registry, which is then the guard the lock would be).
+  CSdkChain& chain() NO_THREAD_SAFETY_ANALYSIS { return chain_; }
 
  private:
   friend class InstanceLease;
@@ -84,13 +84,13 @@ class InstanceRegistry {
     int callers = 0;
     bool releasing = false;
   };
-  void Leave(int32_t id);
+  void Leave(int32_t id) EXCLUDES(mutex_);
 
   const Factory factory_;
-  std::mutex mutex_;
-  std::condition_variable callers_left_;
-  CSdkChain chain_;                // guarded by mutex_
-  std::map<int32_t, Gate> gates_;  // guarded by mutex_; one per registered ID
+  Mutex mutex_;
+  ConditionVariable callers_left_;  // signalled when a releasing gate's last caller leaves
+  CSdkChain chain_ GUARDED_BY(mutex_);
+  std::map<int32_t, Gate> gates_ GUARDED_BY(mutex_);  // one per registered ID
 };
 
 // The one registry of the loaded library.

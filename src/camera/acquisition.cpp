@@ -39,7 +39,7 @@ int CKolThermo::Prepare() {
     }
   }
   {
-    std::lock_guard lock(frame_lock_);
+    MutexLock lock(frame_lock_);
     bool created = !ring_.empty();
     for (auto& slot : ring_) {
       slot->frame_id.store(0);
@@ -64,7 +64,7 @@ int CKolThermo::Prepare() {
 }
 
 int CKolThermo::StartPreview() {
-  std::lock_guard control(control_lock_);
+  MutexLock control(control_lock_);
   if (state_.load() == 1) return 1;
   if (Prepare() == 0) return 0;
 
@@ -73,9 +73,10 @@ int CKolThermo::StartPreview() {
   bool started = true;
   try {
     thread_done_ = std::make_unique<platform::Event>(platform::Event::ResetMode::kManual);
-    capture_thread_ = std::thread([this] {
+    platform::Event* const done = thread_done_.get();
+    capture_thread_ = std::thread([this, done] {
       RunCaptureThread();
-      thread_done_->Set();
+      done->Set();
     });
   } catch (const std::exception&) {  // std::system_error, std::bad_alloc
     // No thread runs to signal the event: StopPreview must not wait for it.
@@ -128,9 +129,11 @@ int CKolThermo::StopPreview() {
 }
 
 int CKolThermo::Close() {
-  std::lock_guard control(control_lock_);
-  display_.Teardown();
+  MutexLock control(control_lock_);
+  // The capture thread draws into the display: it ends before the display's
+  // device context, window and class go.
   StopPreview();
+  display_.Teardown();
   return 1;
 }
 
@@ -186,12 +189,12 @@ void CKolThermo::CaptureLoop() {
 
     int32_t published_id = 0;
     {
-      std::unique_lock lock(frame_lock_);
+      RelockableLock lock(frame_lock_);
       const size_t next = (static_cast<size_t>(current_slot_) + 1) % ring_.size();
       FrameSlot& slot = *ring_[next];
       slot.frame_id.store(FormFrameId(1));
       if (device_.CopyFrame(slot.raw.pixels()) != kDeviceOk) {
-        lock.unlock();
+        lock.Unlock();
         Raise(EventCode::kFrameTransferFailed);
         continue;
       }
@@ -222,14 +225,14 @@ void CKolThermo::CountFrame(uint32_t now) {
 }
 
 void CKolThermo::DrawFrame() {
-  size_t index = 0;
+  const FrameSlot* slot = nullptr;
   {
-    std::lock_guard lock(frame_lock_);
-    index = static_cast<size_t>(current_slot_);
+    MutexLock lock(frame_lock_);
+    slot = ring_[static_cast<size_t>(current_slot_)].get();
   }
   // The capture thread is the only writer of the slot it just published, so
   // the colour surface is read here without the lock.
-  if (display_scratch_) display_.Draw(ring_[index]->colour, *display_scratch_, fetch_row_order_);
+  if (display_scratch_) display_.Draw(slot->colour, *display_scratch_, fetch_row_order_);
 }
 
 int CKolThermo::StartNucHold() {
@@ -258,12 +261,12 @@ void CKolThermo::DriftCheck(uint32_t now) {
 
 int32_t CKolThermo::GrabSingleFrame() {
   if (device_.GrabOne() != kDeviceOk) return 0;
-  std::unique_lock lock(frame_lock_);
+  RelockableLock lock(frame_lock_);
   current_slot_ = static_cast<int32_t>((static_cast<size_t>(current_slot_) + 1) % ring_.size());
   FrameSlot& slot = *ring_[static_cast<size_t>(current_slot_)];
   slot.frame_id.store(FormFrameId(0));
   if (device_.CopyGrabbed(slot.raw.pixels()) != kDeviceOk) {
-    lock.unlock();
+    lock.Unlock();
     Raise(EventCode::kFrameTransferFailed);
     return 0;
   }
@@ -272,14 +275,14 @@ int32_t CKolThermo::GrabSingleFrame() {
 }
 
 int32_t CKolThermo::OneShot() {
-  std::lock_guard control(control_lock_);
+  MutexLock control(control_lock_);
   if (state_.load() == 1) return 0;
   if (Prepare() == 0) return 0;
   return GrabSingleFrame();
 }
 
 int32_t CKolThermo::Trigger() {
-  std::lock_guard control(control_lock_);
+  MutexLock control(control_lock_);
   if (state_.load() == 1) return 0;
   Raise(EventCode::kNotSupported);
   if (Prepare() == 0) return 0;

@@ -9,7 +9,7 @@ namespace kt {
 void CodeStore::Raise(EventCode code) {
   const auto value = static_cast<uint32_t>(code);
   try {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     codes_.push_back(value);
   } catch (const std::bad_alloc&) {
     // Out of memory: the code is lost, the post below still tells the host.
@@ -26,7 +26,7 @@ void CodeStore::AnnounceFrame(int32_t frame_id) {
 }
 
 uint32_t CodeStore::TakeNewest() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (codes_.empty()) return 0;
   const uint32_t code = codes_.back();
   codes_.pop_back();
@@ -35,7 +35,7 @@ uint32_t CodeStore::TakeNewest() {
 }
 
 size_t CodeStore::size() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return codes_.size();
 }
 

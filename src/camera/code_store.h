@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 
 #include "camera/event_codes.h"
+#include "platform/mutex.h"
 
 namespace kt {
 
@@ -31,8 +31,8 @@ class CodeStore {
   void* host_window() const { return host_window_.load(std::memory_order_acquire); }
 
  private:
-  mutable std::mutex mutex_;
-  std::deque<uint32_t> codes_;  // guarded by mutex_; newest at the back
+  mutable Mutex mutex_;
+  std::deque<uint32_t> codes_ GUARDED_BY(mutex_);  // newest at the back
   // Replaced by the host at any time, read afresh by every post.
   std::atomic<void*> host_window_{nullptr};
 };

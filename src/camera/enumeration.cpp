@@ -27,7 +27,7 @@ int CKolThermo::IsCameraEnable(int slot, char16_t* name, int size_chars) {
 }
 
 int CKolThermo::SetCameraNumber(int slot) {
-  std::lock_guard control(control_lock_);
+  MutexLock control(control_lock_);
   const bool acquiring = state_.load() != 0 || device_.IsStreaming() || device_.IsGrabbing();
   if (!acquiring && device_.IsPresent(slot) != 0 && device_.InitializeCamera(slot) == kDeviceOk) {
     return 1;

@@ -15,7 +15,7 @@ int CKolThermo::CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uin
   const bool bottom_up_rows = fetch_row_order_.load() == 0;
   EventCode failure = EventCode::kInvalidArgument;
   {
-    std::lock_guard lock(frame_lock_);
+    MutexLock lock(frame_lock_);
     for (const auto& slot : ring_) {
       if (slot->frame_id.load() != frame_id) continue;
       const CDibSurface& surface = kind == FrameKind::kColour ? slot->colour : slot->raw;

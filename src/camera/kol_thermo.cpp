@@ -10,7 +10,7 @@ CKolThermo::CKolThermo() : rate_window_start_(platform::TimerTickMs()) {}
 
 CKolThermo::~CKolThermo() {
   Close();
-  std::lock_guard lock(frame_lock_);
+  MutexLock lock(frame_lock_);
   for (auto& slot : ring_) {
     slot->raw.Release();
     slot->colour.Release();
@@ -39,7 +39,7 @@ void CKolThermo::RebuildFrameRing() {
   std::vector<std::unique_ptr<FrameSlot>> fresh;
   fresh.reserve(size > 0 ? static_cast<size_t>(size) : 0u);
   for (int32_t i = 0; i < size; ++i) fresh.push_back(std::make_unique<FrameSlot>());
-  std::lock_guard lock(frame_lock_);
+  MutexLock lock(frame_lock_);
   for (auto& slot : ring_) {
     slot->raw.Release();
     slot->colour.Release();
@@ -73,13 +73,13 @@ int CKolThermo::Initialize(void* host_window) {
 }
 
 int32_t CKolThermo::GetNewID() {
-  std::lock_guard lock(frame_lock_);
+  MutexLock lock(frame_lock_);
   if (ring_.empty()) return 0;
   return ring_[static_cast<size_t>(current_slot_)]->frame_id.load();
 }
 
 size_t CKolThermo::ring_slot_count() {
-  std::lock_guard lock(frame_lock_);
+  MutexLock lock(frame_lock_);
   return ring_.size();
 }
 

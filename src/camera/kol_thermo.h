@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "output/avi_writer.h"
 #include "output/sdk_file.h"
 #include "platform/event.h"
+#include "platform/mutex.h"
 #include "thermal/thermo_table.h"
 
 namespace kt {
@@ -46,7 +46,7 @@ class CKolThermo {
   int Initialize(void* host_window);
 
   // Frame ID of the current slot, 0 before any frame (or before Initialize).
-  int32_t GetNewID();
+  int32_t GetNewID() EXCLUDES(frame_lock_);
 
   // The parameter table: ids 1 to 18 are instance settings (some read-only),
   // every other id reaches the camera's control register (id & 0xFF).
@@ -60,18 +60,15 @@ class CKolThermo {
   // ---- Acquisition (host threads; serialised by the control lock) ----
   // Starts continuous acquisition: 1, or 0 having raised the cause. Already
   // previewing (also after the camera was lost): 1 and nothing else.
-  int StartPreview();
-  // Stops acquisition and releases the display resources. Always 1.
-  int Close();
-  // Stops the capture thread and the stream. 1, or 0 when the device reported a
-  // failure on stopping.
-  int StopPreview();
+  int StartPreview() EXCLUDES(control_lock_);
+  // Stops acquisition, then releases the display resources. Always 1.
+  int Close() EXCLUDES(control_lock_);
   int Pause();
   int Start();
   // One frame on demand, or on the camera's trigger input (a falling edge of
   // control register 7 bit 2 within 3000 ms). The new frame ID, or 0.
-  int32_t OneShot();
-  int32_t Trigger();
+  int32_t OneShot() EXCLUDES(control_lock_);
+  int32_t Trigger() EXCLUDES(control_lock_);
 
   // Asks the camera for a non-uniformity correction and holds back frames for
   // the NUC hold time (parameter 10) while it settles. Returns 1.
@@ -114,7 +111,7 @@ class CKolThermo {
   int IsCameraEnable(int slot, char16_t* name, int size_chars);
   // Selects and sets up the camera at `slot` for later acquisition. Refused
   // with code 2 while acquisition runs: set-up replaces the transfer buffers.
-  int SetCameraNumber(int slot);
+  int SetCameraNumber(int slot) EXCLUDES(control_lock_);
   // Display names are 17 characters; a buffer needs room for the terminator.
   static constexpr int kCameraNameChars = 18;
 
@@ -127,7 +124,7 @@ class CKolThermo {
   CThermoTable& table() { return table_; }
   ColourMapping& colour_mapping() { return colour_; }
   float recorded_internal_temperature() const { return recorded_internal_temperature_.load(); }
-  size_t ring_slot_count();
+  size_t ring_slot_count() EXCLUDES(frame_lock_);
 
   // Converts the sensor's raw internal-temperature value to degrees Celsius.
   static float InternalTemperatureFromRaw(uint16_t raw);
@@ -154,12 +151,15 @@ class CKolThermo {
  private:
   enum class FrameKind { kRaw, kColour, kTemperature };
 
-  int Prepare();
-  void RunCaptureThread() noexcept;
-  void CaptureLoop();
+  int Prepare() REQUIRES(control_lock_);
+  // Stops the capture thread and the stream. 1, or 0 when the device reported a
+  // failure on stopping.
+  int StopPreview() REQUIRES(control_lock_);
+  void RunCaptureThread() noexcept EXCLUDES(control_lock_);
+  void CaptureLoop() EXCLUDES(control_lock_);
   bool NucHoldActive(uint32_t now) const;
   void CountFrame(uint32_t now);
-  void DrawFrame();
+  void DrawFrame() EXCLUDES(frame_lock_);
   // Recording, run by the capture loop: start with the loop, one step per
   // published frame (write, split, follow a changed request), stop at its end.
   // A recording whose file cannot be opened or written raises code 9 once,
@@ -180,51 +180,59 @@ class CKolThermo {
   bool WriteRecordingFrame(int32_t mode);
   int StopRecording(int32_t mode);
   void EndFailedRecording();
-  RecordingRequest ReadRecordingRequest();
+  RecordingRequest ReadRecordingRequest() EXCLUDES(recording_lock_);
   // Lets measurement code (bench/recording_bench.cpp) run the recording steps
   // without a capture thread.
   friend struct RecordingProbe;
-  int32_t GrabSingleFrame();
-  int CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uint32_t size_bytes);
+  int32_t GrabSingleFrame() REQUIRES(control_lock_) EXCLUDES(frame_lock_);
+  int CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uint32_t size_bytes)
+      EXCLUDES(frame_lock_);
 
-  void RebuildFrameRing();
+  void RebuildFrameRing() EXCLUDES(frame_lock_);
   int32_t GetInstanceParam(int32_t id, bool* handled);
   int SetInstanceParam(int32_t id, int32_t value, bool* handled);
 
   // Device access; destroyed last, which closes the driver.
   CKolCamV7R2KTHERMOSdk device_;
-  // Scratch surface of the live display; allocated by Initialize.
+  // Scratch surface of the live display; allocated by Initialize, drawn into
+  // by the capture thread only.
   std::unique_ptr<CDibSurface> display_scratch_;
   // Receives frames dropped during a NUC hold; capture thread only.
   CDibSurface spare_raw_;
-  // The frame ring. The vector itself changes only in Initialize, or in a
-  // preview start after Initialize could not build it, never while a capture
-  // thread exists; slot contents and current_slot_ are guarded by
-  // frame_lock_.
-  std::vector<std::unique_ptr<FrameSlot>> ring_;
-  ColourMapping colour_;
-  CThermoTable table_;
-  std::mutex frame_lock_;
-  int32_t current_slot_ = 0;  // guarded by frame_lock_
   // Serialises the host's acquisition control (preview start and stop, single
   // frames, camera selection) so two host threads never drive the device's
-  // stream and set-up at once. Never taken by the capture thread.
-  std::mutex control_lock_;
-  // The display window the capture thread draws into.
+  // stream and set-up at once. Never taken by the capture thread; taken before
+  // the frame lock.
+  Mutex control_lock_ ACQUIRED_BEFORE(frame_lock_);
+  // The frame ring. The vector changes only in Initialize, or in a preview
+  // start after Initialize could not build it, never while a capture thread
+  // exists; the vector, current_slot_ and the slots' contents are guarded by
+  // frame_lock_. The capture thread, the only writer of the slot it has just
+  // published, reads that slot's surfaces after letting the lock go.
+  Mutex frame_lock_;
+  std::vector<std::unique_ptr<FrameSlot>> ring_ GUARDED_BY(frame_lock_);
+  int32_t current_slot_ GUARDED_BY(frame_lock_) = 0;
+  ColourMapping colour_;
+  CThermoTable table_;
+  // The display window the capture thread draws into. Host threads touch it
+  // only while no capture thread runs: AttachDisplay before previewing, the
+  // scratch set-up in a start before the thread exists, Close's teardown after
+  // the thread is joined. The thread's start and join order every access.
   LiveDisplay display_;
   // The capture thread and the event it signals when it ends; created and
-  // joined by host threads under the control lock.
-  std::thread capture_thread_;
-  std::unique_ptr<platform::Event> thread_done_;
+  // joined by host threads under the control lock. The thread itself sets the
+  // event through its own pointer.
+  std::thread capture_thread_ GUARDED_BY(control_lock_);
+  std::unique_ptr<platform::Event> thread_done_ GUARDED_BY(control_lock_);
   // Set when acquisition stops, so the capture loop's interval sleep ends at
   // once; reset by a preview start before the thread exists. Synchronises
   // itself.
   platform::Event stop_wake_{platform::Event::ResetMode::kManual};
   // The recording request: written by host threads, read by the capture loop
   // once per published frame.
-  std::mutex recording_lock_;
-  std::u16string recording_path_;          // guarded by recording_lock_
-  uint32_t recording_request_serial_ = 0;  // guarded by recording_lock_
+  Mutex recording_lock_;
+  std::u16string recording_path_ GUARDED_BY(recording_lock_);
+  uint32_t recording_request_serial_ GUARDED_BY(recording_lock_) = 0;
   // Capture thread only: the recording being carried out, its unsplit path,
   // the request it came from and its split index, whether it ended on a
   // failure, its files, and scratch rows for reversed copies.

@@ -43,7 +43,7 @@ int CKolThermo::SetRecording(const char16_t* path, int32_t mode) {
     Raise(EventCode::kInvalidArgument);
     return 0;
   }
-  std::lock_guard lock(recording_lock_);
+  MutexLock lock(recording_lock_);
   recording_path_.assign(path, length);
   recording_mode_.store(mode);
   ++recording_request_serial_;
@@ -51,7 +51,7 @@ int CKolThermo::SetRecording(const char16_t* path, int32_t mode) {
 }
 
 CKolThermo::RecordingRequest CKolThermo::ReadRecordingRequest() {
-  std::lock_guard lock(recording_lock_);
+  MutexLock lock(recording_lock_);
   return {recording_mode_.load(), recording_path_, recording_request_serial_};
 }
 
@@ -64,7 +64,7 @@ bool CKolThermo::StartRecording(int32_t mode, const std::u16string& name) {
     case kRecordVideo: {
       const CDibSurface* colour = nullptr;
       {
-        std::lock_guard lock(frame_lock_);
+        MutexLock lock(frame_lock_);
         colour = &ring_[static_cast<size_t>(current_slot_)]->colour;
       }
       avi_writer_.set_width(colour->width());
@@ -98,7 +98,7 @@ bool CKolThermo::StartRecording(int32_t mode, const std::u16string& name) {
 bool CKolThermo::WriteRecordingFrame(int32_t mode) {
   const FrameSlot* slot = nullptr;
   {
-    std::lock_guard lock(frame_lock_);
+    MutexLock lock(frame_lock_);
     slot = ring_[static_cast<size_t>(current_slot_)].get();
   }
   // The capture thread is the only writer of the slot it just published.

@@ -12,7 +12,7 @@ int CKolThermo::Save(const char16_t* path, int32_t format) {
   bool has_frame = false;
   bool copied = false;
   {
-    std::lock_guard lock(frame_lock_);
+    MutexLock lock(frame_lock_);
     if (!ring_.empty()) {
       const FrameSlot& slot = *ring_[static_cast<size_t>(current_slot_)];
       has_frame = slot.raw.pixels() != nullptr && slot.colour.pixels() != nullptr;

@@ -9,6 +9,10 @@
 // - host threads and the capture thread issue command exchanges; each exchange
 //   (open, write, read, close) holds exchange_lock_, so a reply is never read by
 //   the wrong exchange;
+// - the device path, the selected slot and the present flags are guarded by
+//   exchange_lock_ too: a host thread selects a camera while another host
+//   thread or the capture thread reads them, and an exchange keeps the path it
+//   opened until it closes; the workers get their own copy of the path;
 // - the stream thread is the only writer of the write index, the stream status
 //   and the error flag; the capture thread is the only caller of WaitFrame and
 //   CopyFrame and the only writer of the read index;
@@ -20,12 +24,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/driver_port.h"
 #include "platform/event.h"
+#include "platform/mutex.h"
 #include "protocol/camera_protocol.h"
 
 namespace kt {
@@ -94,12 +99,12 @@ class CKCMSdkLib {
   int PipeWrite(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, const void* buffer);
 
   // ---- Slots and geometry ----
-  int ProbeDevices();
+  int ProbeDevices() EXCLUDES(exchange_lock_);
   int DeviceCount() const { return protocol::kDeviceSlots; }
   // 1 when `index` is 0..7 and a camera was found there at the last probe.
-  int IsPresent(int index) const;
+  int IsPresent(int index) const EXCLUDES(exchange_lock_);
   // 22 for an index above 8; otherwise selects it and formats the device path.
-  int SetDevicePath(int index);
+  int SetDevicePath(int index) EXCLUDES(exchange_lock_);
   int SetGeometry(int pitch, int horizontal_offset, int width, int total_lines, int first_line,
                   int height, int ring_count);
   int SendFrameLength();
@@ -136,8 +141,8 @@ class CKCMSdkLib {
   int transfer_mode() const { return transfer_mode_.load(); }
   int32_t transfer_unit_count() const { return transfer_units_; }
   uint32_t transfer_byte_count() const;
-  int selected_slot() const { return selected_slot_; }
-  const char* device_path() const { return device_path_; }
+  int selected_slot() const EXCLUDES(exchange_lock_);
+  std::string device_path() const EXCLUDES(exchange_lock_);
   int large_transfer() const { return large_transfer_; }
   int window_width() const { return window_.width; }
   int window_height() const { return window_.height; }
@@ -147,9 +152,9 @@ class CKCMSdkLib {
 
  protected:
   // Sends one 64-byte command on the command pipe within its own exchange.
-  int SendCommand(const uint8_t* command);
+  int SendCommand(const uint8_t* command) EXCLUDES(exchange_lock_);
   // Sends a read command and takes the second of its two replies.
-  int ReadExchange(const uint8_t* command, uint8_t* reply);
+  int ReadExchange(const uint8_t* command, uint8_t* reply) EXCLUDES(exchange_lock_);
   // The transfer unit count for a geometry, or 0 when it does not fit 32 bits.
   static uint32_t ComputeTransferUnits(int pitch, int first_line, int height);
   // One synchronous request with an explicit code (DeviceControl picks the code
@@ -159,7 +164,7 @@ class CKCMSdkLib {
                    void* buffer, uint32_t* returned);
   // Sends command 2 on the command pipe within the exchange lock; the result is
   // ignored by both workers.
-  void SendStartTransfer(platform::DeviceHandle handle);
+  void SendStartTransfer(platform::DeviceHandle handle) EXCLUDES(exchange_lock_);
   // Reads one frame from the frame pipe with the code the large-transfer flag
   // picks. Results as DeviceControl.
   int ReadFrame(platform::DeviceHandle handle, int large_transfer, uint32_t size, void* buffer,
@@ -182,8 +187,13 @@ class CKCMSdkLib {
     uint8_t* locked = nullptr;
   };
 
+  // Room for a device path, terminator included.
+  static constexpr size_t kDevicePathChars = 64;
+
   // Shared with the stream thread. The indices and flags are atomics written
-  // whole; each index has one writer (see the class comment).
+  // whole; each index has one writer (see the class comment). The other
+  // fields are written by the controlling thread only while no stream thread
+  // runs (before it starts, after it is joined) and read by the stream thread.
   struct StreamBlock {
     uint32_t transfer_bytes = 0;
     std::unique_ptr<platform::Event> frame_ready;   // auto reset
@@ -196,10 +206,11 @@ class CKCMSdkLib {
     std::atomic<int> write_index{0};
     std::atomic<int> read_index{0};
     int large_transfer = 0;
-    const char* device_path = nullptr;
+    char device_path[kDevicePathChars] = {};
   };
 
-  // Shared with the grab thread.
+  // Shared with the grab thread: written by the grabbing thread before the
+  // grab thread starts and read back after it is joined.
   struct GrabBlock {
     uint8_t* buffer = nullptr;
     uint32_t transfer_bytes = 0;
@@ -208,14 +219,19 @@ class CKCMSdkLib {
     std::atomic<int> idle_flag{1};
     int transfer_mode = 0;
     int large_transfer = 0;
-    const char* device_path = nullptr;
+    char device_path[kDevicePathChars] = {};
   };
 
   void StreamThreadMain();
   void GrabThreadMain();
   void FreeBuffers();
+  // The current device path into `path` (kDevicePathChars).
+  void CopyDevicePath(char* path) const EXCLUDES(exchange_lock_);
 
   std::atomic<int> transfer_mode_{0};
+  // The geometry, the buffers and the register-64 bits below belong to the
+  // thread that controls acquisition (see the class comment); the workers
+  // reach the buffers only through their blocks while they run.
   Window window_;
   int pitch_ = 0;
   int horizontal_offset_ = 0;
@@ -227,23 +243,25 @@ class CKCMSdkLib {
   std::unique_ptr<uint8_t[]> single_frame_;
   int ring_count_ = 0;
   std::vector<RingEntry> ring_;
+  // Set by the constructor of the model's class, read-only afterwards.
   char base_name_[16] = {};
-  int present_[protocol::kDeviceSlots] = {};
-  int selected_slot_ = 0;
-  char device_path_[64] = {};
+  int present_[protocol::kDeviceSlots] GUARDED_BY(exchange_lock_) = {};
+  int selected_slot_ GUARDED_BY(exchange_lock_) = 0;
+  char device_path_[kDevicePathChars] GUARDED_BY(exchange_lock_) = {};
   int large_transfer_ = 0;
   StreamBlock stream_;
   GrabBlock grab_;
   // Orders the writer's choice of its next slot against the reader's choice of
   // the slot it copies, so the slot being copied is never being written. Held
   // only for those index updates, never for a transfer or a copy.
-  std::mutex index_lock_;
+  Mutex index_lock_;
   std::thread stream_thread_;
   std::thread grab_thread_;
   int register64_bit0_ = 0;
   int register64_bit1_ = 0;
-  // Serialises command exchanges (open, write, replies, close) of this object.
-  std::mutex exchange_lock_;
+  // Serialises command exchanges (open, write, replies, close) of this object
+  // and guards the device path, selected slot and present flags.
+  mutable Mutex exchange_lock_;
 };
 
 }  // namespace kt

@@ -35,7 +35,7 @@ constexpr uint32_t kResetStepMs = 22;
 }  // namespace
 
 int CKCMSdkLib::SendCommand(const uint8_t* command) {
-  std::lock_guard lock(exchange_lock_);
+  MutexLock lock(exchange_lock_);
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
   if (OpenDevice(device_path_, &handle) == 0) return kDeviceNoHandle;
   const int status = PipeWrite(handle, protocol::kPipeCommand, kCommandSize, command);
@@ -44,7 +44,7 @@ int CKCMSdkLib::SendCommand(const uint8_t* command) {
 }
 
 int CKCMSdkLib::ReadExchange(const uint8_t* command, uint8_t* reply) {
-  std::lock_guard lock(exchange_lock_);
+  MutexLock lock(exchange_lock_);
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
   if (OpenDevice(device_path_, &handle) == 0) return kDeviceNoHandle;
   int status = PipeWrite(handle, protocol::kPipeCommand, kCommandSize, command);

@@ -26,7 +26,7 @@ void CKCMSdkLib::SendStartTransfer(platform::DeviceHandle handle) {
   uint32_t moved = 0;
   // Held only around this 64-byte write, so that it never falls between the
   // write and the replies of a register exchange.
-  std::lock_guard lock(exchange_lock_);
+  MutexLock lock(exchange_lock_);
   DeviceControl(handle, protocol::kPipeCommand, protocol::kCommandSize, command, &moved,
                 kDirectionRead);
 }
@@ -69,7 +69,7 @@ int CKCMSdkLib::StartStream() {
   stream_.ring_count = static_cast<int>(ring_.size());
   stream_.entries = ring_.data();
   stream_.large_transfer = large_transfer_;
-  stream_.device_path = device_path_;
+  CopyDevicePath(stream_.device_path);
   stream_.error_flag.store(0);
   stream_.write_index.store(0);
   stream_.read_index.store(0);
@@ -126,7 +126,7 @@ void CKCMSdkLib::StreamThreadMain() {
           {
             // Publishing under index_lock_ also releases the slot's pixels to
             // the reader, which takes the same lock before it copies.
-            std::lock_guard lock(index_lock_);
+            MutexLock lock(index_lock_);
             int next = NextSlot(slot, block.ring_count);
             if (next == block.read_index.load()) next = NextSlot(next, block.ring_count);
             block.write_index.store(next);
@@ -155,7 +155,7 @@ int CKCMSdkLib::WaitFrame() {
 
   const int ring_count = stream_.ring_count;
   {
-    std::lock_guard lock(index_lock_);
+    MutexLock lock(index_lock_);
     const int write = stream_.write_index.load();
     const int read = stream_.read_index.load();
     const int waiting = (write < read ? write + ring_count : write) - read;
@@ -176,7 +176,7 @@ int CKCMSdkLib::CopyFrame(void* destination) {
   // Only this (the capture) thread writes the read index.
   const int slot = stream_.read_index.load(std::memory_order_relaxed);
   CopyRowsReversed(static_cast<uint8_t*>(destination), stream_.entries[slot].locked);
-  std::lock_guard lock(index_lock_);
+  MutexLock lock(index_lock_);
   stream_.read_index.store(NextSlot(slot, stream_.ring_count));
   return kDeviceOk;
 }
@@ -212,7 +212,7 @@ int CKCMSdkLib::GrabOne() {
   grab_.done.reset(new (std::nothrow) platform::Event(platform::Event::ResetMode::kManual));
   grab_.transfer_mode = transfer_mode_.load();
   grab_.large_transfer = large_transfer_;
-  grab_.device_path = device_path_;
+  CopyDevicePath(grab_.device_path);
   if (!grab_.done) {
     grab_.idle_flag.store(1);
     return kDeviceAllocationFailed;

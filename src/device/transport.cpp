@@ -121,18 +121,21 @@ int CKCMSdkLib::PipeWrite(platform::DeviceHandle handle, uint32_t pipe, uint32_t
 
 int CKCMSdkLib::ProbeDevices() {
   int found = 0;
+  int present[protocol::kDeviceSlots] = {};
   for (int index = 0; index < protocol::kDeviceSlots; ++index) {
-    char path[sizeof(device_path_)];
+    char path[kDevicePathChars];
     FormatDevicePath(path, sizeof(path), base_name_, index);
     platform::DeviceHandle handle = platform::kNullDeviceHandle;
     const int opened = OpenDevice(path, &handle);
-    const bool present = opened == 1 && handle != platform::kInvalidDeviceHandle;
-    present_[index] = present ? 1 : 0;
-    if (present) {
+    const bool is_present = opened == 1 && handle != platform::kInvalidDeviceHandle;
+    present[index] = is_present ? 1 : 0;
+    if (is_present) {
       CloseDevice(&handle);
       ++found;
     }
   }
+  MutexLock lock(exchange_lock_);
+  std::memcpy(present_, present, sizeof present_);
   selected_slot_ = 0;
   FormatDevicePath(device_path_, sizeof(device_path_), base_name_, selected_slot_);
   return found;
@@ -140,6 +143,7 @@ int CKCMSdkLib::ProbeDevices() {
 
 int CKCMSdkLib::IsPresent(int index) const {
   if (index < 0 || index >= protocol::kDeviceSlots) return 0;
+  MutexLock lock(exchange_lock_);
   return present_[index] != 0 ? 1 : 0;
 }
 
@@ -149,9 +153,25 @@ int CKCMSdkLib::SetDevicePath(int index) {
   if (static_cast<unsigned>(index) > static_cast<unsigned>(protocol::kDeviceSlots)) {
     return kDeviceBadSlot;
   }
+  MutexLock lock(exchange_lock_);
   selected_slot_ = index;
   FormatDevicePath(device_path_, sizeof(device_path_), base_name_, index);
   return kDeviceOk;
+}
+
+int CKCMSdkLib::selected_slot() const {
+  MutexLock lock(exchange_lock_);
+  return selected_slot_;
+}
+
+std::string CKCMSdkLib::device_path() const {
+  MutexLock lock(exchange_lock_);
+  return device_path_;
+}
+
+void CKCMSdkLib::CopyDevicePath(char* path) const {
+  MutexLock lock(exchange_lock_);
+  std::memcpy(path, device_path_, sizeof device_path_);
 }
 
 // ---- Geometry and buffers ----

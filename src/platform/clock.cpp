@@ -39,7 +39,7 @@ std::chrono::nanoseconds ScaledClock::RealDuration(uint32_t ms) {
 }
 
 uint32_t ManualClock::TimerTickMs() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return now_ms_;
 }
 
@@ -57,12 +57,12 @@ std::chrono::nanoseconds ManualClock::RealDuration(uint32_t ms) {
 }
 
 void ManualClock::Set(uint32_t ms) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   now_ms_ = ms;
 }
 
 void ManualClock::Advance(uint32_t ms) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   now_ms_ += ms;
 }
 

@@ -5,7 +5,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
+
+#include "platform/mutex.h"
 
 namespace kt::platform {
 
@@ -73,8 +74,8 @@ class ManualClock final : public Clock {
   void Advance(uint32_t ms);
 
  private:
-  std::mutex mutex_;
-  uint32_t now_ms_;  // guarded by mutex_
+  Mutex mutex_;
+  uint32_t now_ms_ GUARDED_BY(mutex_);
 };
 
 // Installs a clock for the lifetime of a scope, then restores the one before (tests).

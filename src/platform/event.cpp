@@ -4,28 +4,31 @@ namespace kt::platform {
 
 void Event::Set() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     signalled_ = true;
   }
   if (mode_ == ResetMode::kManual) {
-    cv_.notify_all();
+    cv_.NotifyAll();
   } else {
-    cv_.notify_one();
+    cv_.NotifyOne();
   }
 }
 
 void Event::Reset() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   signalled_ = false;
 }
 
 bool Event::Wait(uint32_t ms) {
-  std::unique_lock lock(mutex_);
+  MutexLock lock(mutex_);
   if (ms == kInfinite) {
-    cv_.wait(lock, [this] { return signalled_; });
+    while (!signalled_) cv_.Wait(mutex_);
   } else {
     const auto deadline = std::chrono::steady_clock::now() + CurrentClock().RealDuration(ms);
-    if (!cv_.wait_until(lock, deadline, [this] { return signalled_; })) return false;
+    while (!signalled_) {
+      if (!cv_.WaitUntil(mutex_, deadline)) break;
+    }
+    if (!signalled_) return false;
   }
   if (mode_ == ResetMode::kAuto) signalled_ = false;
   return true;

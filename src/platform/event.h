@@ -2,11 +2,10 @@
 // measured on the platform clock, so that a test clock shortens it as well.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 #include "platform/clock.h"
+#include "platform/mutex.h"
 
 namespace kt::platform {
 
@@ -21,17 +20,17 @@ class Event {
 
   // Signals the event: a manual-reset event wakes every waiter and stays set; an
   // auto-reset event lets exactly one waiter through and clears again.
-  void Set();
-  void Reset();
+  void Set() EXCLUDES(mutex_);
+  void Reset() EXCLUDES(mutex_);
   // Waits until the event is set or `ms` clock milliseconds pass (kInfinite: no
   // limit). Returns true when the event was set.
-  bool Wait(uint32_t ms);
+  bool Wait(uint32_t ms) EXCLUDES(mutex_);
 
  private:
   const ResetMode mode_;
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool signalled_;  // guarded by mutex_
+  Mutex mutex_;
+  ConditionVariable cv_;  // signalled when the event is set
+  bool signalled_ GUARDED_BY(mutex_);
 };
 
 }  // namespace kt::platform

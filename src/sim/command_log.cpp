@@ -7,7 +7,7 @@
 namespace kt::sim {
 
 void CommandLog::Append(LoggedRequest entry) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   // The log of a long-running process must not grow without end: past twice
   // the limit the oldest half goes, so the newest kLimit entries always stay.
   if (entries_.size() >= 2 * kLimit) {
@@ -21,12 +21,12 @@ void CommandLog::Append(LoggedRequest entry) {
 }
 
 std::vector<LoggedRequest> CommandLog::Snapshot() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return entries_;
 }
 
 std::vector<std::vector<uint8_t>> CommandLog::Commands(int slot) const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   std::vector<std::vector<uint8_t>> commands;
   for (const LoggedRequest& entry : entries_) {
     if (entry.kind != RequestKind::kIoControl || !entry.ok ||
@@ -40,7 +40,7 @@ std::vector<std::vector<uint8_t>> CommandLog::Commands(int slot) const {
 }
 
 void CommandLog::Clear() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   entries_.clear();
 }
 

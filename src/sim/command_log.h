@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <vector>
+
+#include "platform/mutex.h"
 
 namespace kt::sim {
 
@@ -42,8 +43,8 @@ class CommandLog {
   void Clear();
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<LoggedRequest> entries_;  // guarded by mutex_
+  mutable Mutex mutex_;
+  std::vector<LoggedRequest> entries_ GUARDED_BY(mutex_);
 };
 
 }  // namespace kt::sim

@@ -117,7 +117,7 @@ void SimCamera::Impl::QueueReadRepliesLocked(uint8_t command, const uint8_t* val
 }
 
 void SimCamera::Impl::Command(const uint8_t* command) {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   switch (command[0]) {
     case protocol::kCmdStartTransfer:
       transfer_armed = true;
@@ -168,7 +168,7 @@ void SimCamera::Impl::Command(const uint8_t* command) {
 }
 
 bool SimCamera::Impl::TakeReply(Packet* reply) {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   if (replies.empty()) return false;
   *reply = replies.front();
   replies.pop_front();
@@ -179,38 +179,38 @@ bool SimCamera::Impl::TakeReply(Packet* reply) {
 // ---- Plug state ---------------------------------------------------------------
 
 std::optional<uint64_t> SimCamera::Impl::OpenGeneration() {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   if (detached || !plugged) return std::nullopt;
   return generation;
 }
 
 bool SimCamera::Impl::Reachable(uint64_t handle_generation) {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   return !detached && plugged && generation == handle_generation;
 }
 
 void SimCamera::Impl::Unplug() {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   if (plugged) ++generation;
   plugged = false;
   unplug_after_requests = -1;
 }
 
 bool SimCamera::Impl::Replug() {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   if (detached) return false;
   plugged = true;
   return true;
 }
 
 void SimCamera::Impl::Detach() {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   detached = true;
   ++generation;
 }
 
 void SimCamera::Impl::AfterRequest() {
-  std::lock_guard lock(mutex);
+  MutexLock lock(mutex);
   if (unplug_after_requests < 0) return;
   if (unplug_after_requests > 0) --unplug_after_requests;
   if (unplug_after_requests == 0 && plugged) {
@@ -226,110 +226,110 @@ SimCamera::SimCamera() : impl_(std::make_unique<Impl>()) {}
 SimCamera::~SimCamera() = default;
 
 uint8_t SimCamera::sensor_register(uint16_t address) const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->sensor[address];
 }
 
 void SimCamera::set_sensor_register(uint16_t address, uint8_t value) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->sensor[address] = value;
 }
 
 uint8_t SimCamera::control_register(uint8_t address) const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->control[address];
 }
 
 void SimCamera::set_control_register(uint8_t address, uint8_t value) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->control[address] = value;
 }
 
 void SimCamera::ShortFrames(int count) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->short_frames = std::max(0, count);
 }
 
 void SimCamera::FailTransfers(int count) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->fail_transfers = std::max(0, count);
 }
 
 void SimCamera::StallFrames(bool stalled) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->stalled = stalled;
 }
 
 void SimCamera::FailRegisterReads(bool failing) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->failing_reads = failing;
 }
 
 void SimCamera::UnplugAfterRequests(int count) {
   {
-    std::lock_guard lock(impl_->mutex);
+    MutexLock lock(impl_->mutex);
     impl_->unplug_after_requests = count < 0 ? -1 : count;
   }
   if (count == 0) impl_->Unplug();
 }
 
 void SimCamera::TriggerPulse() {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->trigger_pending = true;
 }
 
 void SimCamera::SetInternalTemperature(float celsius) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   if (std::isfinite(celsius)) impl_->internal_override = celsius;
 }
 
 void SimCamera::ClearInternalTemperature() {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->internal_override.reset();
 }
 
 float SimCamera::internal_temperature() const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return static_cast<float>(impl_->InternalTemperatureLocked());
 }
 
 void SimCamera::SetFrameRate(double frames_per_second) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->SetFrameRateLocked(frames_per_second);
 }
 
 void SimCamera::SetScene(std::shared_ptr<FrameGenerator> scene) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   impl_->scene = scene != nullptr ? std::move(scene) : MakeDefaultScene();
 }
 
 uint64_t SimCamera::frames_delivered() const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->frames_delivered;
 }
 
 int SimCamera::nuc_requests() const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->nuc_requests;
 }
 
 uint64_t SimCamera::last_frame_index() const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->last_frame_index;
 }
 
 double SimCamera::frame_rate() const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->frame_rate;
 }
 
 float SimCamera::fixed_pattern_gain() const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->PatternGainLocked();
 }
 
 bool SimCamera::plugged() const {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   return impl_->plugged && !impl_->detached;
 }
 

@@ -95,7 +95,7 @@ bool SimCamera::Impl::ReadFrame(uint64_t handle_generation, uint8_t* out, uint32
   uint64_t start = 0;
   uint64_t target = 0;
   {
-    std::lock_guard lock(mutex);
+    MutexLock lock(mutex);
     if (detached || !plugged || generation != handle_generation) return false;
     transfer_armed = false;
     if (fail_transfers > 0) {
@@ -111,7 +111,7 @@ bool SimCamera::Impl::ReadFrame(uint64_t handle_generation, uint8_t* out, uint32
   for (;;) {
     uint64_t wait = kFrameWaitSliceMs;
     {
-      std::lock_guard lock(mutex);
+      MutexLock lock(mutex);
       if (detached || !plugged || generation != handle_generation) return false;
       const uint64_t now = NowLocked();
       const uint64_t elapsed = now - start;
@@ -134,7 +134,7 @@ bool SimCamera::Impl::ReadFrame(uint64_t handle_generation, uint8_t* out, uint32
   uint64_t frame_bytes = 0;
   bool short_frame = false;
   {
-    std::lock_guard lock(mutex);
+    MutexLock lock(mutex);
     if (detached || !plugged || generation != handle_generation) return false;
     readout = ReadoutFrom(sensor, control);
     frame_bytes = static_cast<uint64_t>(readout.units) * readout.bytes_per_pixel;

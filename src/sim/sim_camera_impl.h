@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "protocol/camera_protocol.h"
 #include "sim/frame_generator.h"
 #include "sim/sim_camera.h"
@@ -56,62 +56,63 @@ struct SimCamera::Impl {
   bool ReadFrame(uint64_t generation, uint8_t* out, uint32_t size, uint32_t* moved);
 
   // Helpers that expect `mutex` held.
-  uint64_t NowLocked();
-  double InternalTemperatureLocked();
-  float PatternGainLocked();
-  uint8_t ReadSensorLocked(uint16_t address);
-  void WriteSensorLocked(uint16_t address, uint8_t value);
-  uint8_t ReadControlLocked(uint8_t address);
-  void WriteControlLocked(uint8_t address, uint8_t value);
-  void QueueReadRepliesLocked(uint8_t command, const uint8_t* value, size_t value_size);
-  void SetFrameRateLocked(double frames_per_second);
-  uint64_t NewestFrameIndexLocked(uint64_t now);
-  uint64_t FrameDueLocked(uint64_t index);
+  uint64_t NowLocked() REQUIRES(mutex);
+  double InternalTemperatureLocked() REQUIRES(mutex);
+  float PatternGainLocked() REQUIRES(mutex);
+  uint8_t ReadSensorLocked(uint16_t address) REQUIRES(mutex);
+  void WriteSensorLocked(uint16_t address, uint8_t value) REQUIRES(mutex);
+  uint8_t ReadControlLocked(uint8_t address) REQUIRES(mutex);
+  void WriteControlLocked(uint8_t address, uint8_t value) REQUIRES(mutex);
+  void QueueReadRepliesLocked(uint8_t command, const uint8_t* value, size_t value_size)
+      REQUIRES(mutex);
+  void SetFrameRateLocked(double frames_per_second) REQUIRES(mutex);
+  uint64_t NewestFrameIndexLocked(uint64_t now) REQUIRES(mutex);
+  uint64_t FrameDueLocked(uint64_t index) REQUIRES(mutex);
 
-  mutable std::mutex mutex;
+  mutable Mutex mutex;
 
   // Register map.
-  std::array<uint8_t, 65536> sensor{};  // guarded by mutex
-  std::array<uint8_t, 256> control{};   // guarded by mutex
-  bool trigger_pending = false;         // guarded by mutex: next read of 7 shows the bit
-  std::deque<Packet> replies;           // guarded by mutex: the reply endpoint
+  std::array<uint8_t, 65536> sensor GUARDED_BY(mutex){};
+  std::array<uint8_t, 256> control GUARDED_BY(mutex){};
+  bool trigger_pending GUARDED_BY(mutex) = false;  // next read of 7 shows the bit
+  std::deque<Packet> replies GUARDED_BY(mutex);    // the reply endpoint
 
   // Last values of the wire-level commands, kept for inspection.
-  uint32_t frame_length_command = 0;  // guarded by mutex (command 9)
-  uint8_t transfer_mode = 0;          // guarded by mutex (command 10)
-  int select_commands = 0;            // guarded by mutex (command 6)
-  bool transfer_armed = false;        // guarded by mutex (command 2)
+  uint32_t frame_length_command GUARDED_BY(mutex) = 0;  // command 9
+  uint8_t transfer_mode GUARDED_BY(mutex) = 0;          // command 10
+  int select_commands GUARDED_BY(mutex) = 0;            // command 6
+  bool transfer_armed GUARDED_BY(mutex) = false;        // command 2
 
   // Faults.
-  int short_frames = 0;            // guarded by mutex
-  int fail_transfers = 0;          // guarded by mutex
-  bool stalled = false;            // guarded by mutex
-  bool failing_reads = false;      // guarded by mutex
-  int unplug_after_requests = -1;  // guarded by mutex; -1 = off
+  int short_frames GUARDED_BY(mutex) = 0;
+  int fail_transfers GUARDED_BY(mutex) = 0;
+  bool stalled GUARDED_BY(mutex) = false;
+  bool failing_reads GUARDED_BY(mutex) = false;
+  int unplug_after_requests GUARDED_BY(mutex) = -1;  // -1 = off
 
   // Plug state.
-  bool plugged = true;      // guarded by mutex
-  bool detached = false;    // guarded by mutex
-  uint64_t generation = 1;  // guarded by mutex
+  bool plugged GUARDED_BY(mutex) = true;
+  bool detached GUARDED_BY(mutex) = false;
+  uint64_t generation GUARDED_BY(mutex) = 1;
 
   // Camera time: clock ms since attach, accumulated from tick differences so
   // the 32-bit tick's wrap (or a clock swapped by a test) never runs it back.
-  uint32_t last_tick = 0;  // guarded by mutex
-  uint64_t now_ms = 0;     // guarded by mutex
+  uint32_t last_tick GUARDED_BY(mutex) = 0;
+  uint64_t now_ms GUARDED_BY(mutex) = 0;
 
   // Internal temperature and NUC.
-  std::optional<double> internal_override;  // guarded by mutex
-  std::optional<double> nuc_internal_c;     // guarded by mutex: at the last NUC
-  int nuc_requests = 0;                     // guarded by mutex
+  std::optional<double> internal_override GUARDED_BY(mutex);
+  std::optional<double> nuc_internal_c GUARDED_BY(mutex);  // at the last NUC
+  int nuc_requests GUARDED_BY(mutex) = 0;
 
   // Frames.
-  double frame_rate = 30.0;                 // guarded by mutex; 0 = at once
-  uint64_t rate_origin_ms = 0;              // guarded by mutex: camera time of rate_origin_index
-  uint64_t rate_origin_index = 0;           // guarded by mutex
-  uint64_t last_frame_index = 0;            // guarded by mutex: newest delivered
-  uint64_t frames_delivered = 0;            // guarded by mutex
-  std::shared_ptr<FrameGenerator> scene;    // guarded by mutex (the generator itself is immutable)
-  const std::vector<int8_t> fixed_pattern;  // immutable after construction
+  double frame_rate GUARDED_BY(mutex) = 30.0;     // 0 = at once
+  uint64_t rate_origin_ms GUARDED_BY(mutex) = 0;  // camera time of rate_origin_index
+  uint64_t rate_origin_index GUARDED_BY(mutex) = 0;
+  uint64_t last_frame_index GUARDED_BY(mutex) = 0;  // newest delivered
+  uint64_t frames_delivered GUARDED_BY(mutex) = 0;
+  std::shared_ptr<FrameGenerator> scene GUARDED_BY(mutex);  // the generator itself is immutable
+  const std::vector<int8_t> fixed_pattern;                  // immutable after construction
 };
 
 }  // namespace kt::sim

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "platform/clock.h"
+#include "platform/mutex.h"
 #include "protocol/camera_protocol.h"
 #include "sim/sim_camera_impl.h"
 
@@ -45,17 +46,17 @@ struct SimDriver::Impl {
   };
 
   // The handle's entry, copied out so the request runs without the driver lock.
-  std::optional<OpenHandle> Find(platform::DeviceHandle handle) {
-    std::lock_guard lock(mutex);
+  std::optional<OpenHandle> Find(platform::DeviceHandle handle) EXCLUDES(mutex) {
+    MutexLock lock(mutex);
     const auto found = handles.find(handle);
     if (found == handles.end()) return std::nullopt;
     return found->second;
   }
 
-  std::mutex mutex;
-  std::array<std::shared_ptr<SimCamera>, protocol::kDeviceSlots> slots;  // guarded by mutex
-  std::unordered_map<platform::DeviceHandle, OpenHandle> handles;        // guarded by mutex
-  platform::DeviceHandle next_handle = kFirstHandle;                     // guarded by mutex
+  Mutex mutex;
+  std::array<std::shared_ptr<SimCamera>, protocol::kDeviceSlots> slots GUARDED_BY(mutex);
+  std::unordered_map<platform::DeviceHandle, OpenHandle> handles GUARDED_BY(mutex);
+  platform::DeviceHandle next_handle GUARDED_BY(mutex) = kFirstHandle;
 };
 
 SimDriver::SimDriver() : impl_(std::make_unique<Impl>()) {}
@@ -73,19 +74,19 @@ SimDriver& SimDriver::Default() {
   return *driver;
 }
 
-SimCamera* SimDriver::Attach(int slot) {
+std::shared_ptr<SimCamera> SimDriver::Attach(int slot) {
   if (!ValidSlot(slot)) return nullptr;
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   auto& camera = impl_->slots[static_cast<size_t>(slot)];
   if (camera == nullptr) camera = std::make_shared<SimCamera>();
-  return camera.get();
+  return camera;
 }
 
 bool SimDriver::Detach(int slot) {
   if (!ValidSlot(slot)) return false;
   std::shared_ptr<SimCamera> camera;
   {
-    std::lock_guard lock(impl_->mutex);
+    MutexLock lock(impl_->mutex);
     camera = std::move(impl_->slots[static_cast<size_t>(slot)]);
   }
   if (camera == nullptr) return false;
@@ -95,21 +96,21 @@ bool SimDriver::Detach(int slot) {
 }
 
 bool SimDriver::Unplug(int slot) {
-  SimCamera* camera = this->camera(slot);
+  const std::shared_ptr<SimCamera> camera = this->camera(slot);
   if (camera == nullptr) return false;
   camera->impl().Unplug();
   return true;
 }
 
 bool SimDriver::Replug(int slot) {
-  SimCamera* camera = this->camera(slot);
+  const std::shared_ptr<SimCamera> camera = this->camera(slot);
   return camera != nullptr && camera->impl().Replug();
 }
 
-SimCamera* SimDriver::camera(int slot) {
+std::shared_ptr<SimCamera> SimDriver::camera(int slot) {
   if (!ValidSlot(slot)) return nullptr;
-  std::lock_guard lock(impl_->mutex);
-  return impl_->slots[static_cast<size_t>(slot)].get();
+  MutexLock lock(impl_->mutex);
+  return impl_->slots[static_cast<size_t>(slot)];
 }
 
 platform::DeviceHandle SimDriver::Open(const char* path) {
@@ -118,7 +119,7 @@ platform::DeviceHandle SimDriver::Open(const char* path) {
   entry.slot = SlotOfPath(path);
   platform::DeviceHandle handle = platform::kInvalidDeviceHandle;
   if (entry.slot >= 0) {
-    std::lock_guard lock(impl_->mutex);
+    MutexLock lock(impl_->mutex);
     const auto& camera = impl_->slots[static_cast<size_t>(entry.slot)];
     if (camera != nullptr) {
       if (const auto generation = camera->impl().OpenGeneration()) {
@@ -138,7 +139,7 @@ bool SimDriver::Close(platform::DeviceHandle handle) {
   LoggedRequest entry;
   entry.kind = RequestKind::kClose;
   {
-    std::lock_guard lock(impl_->mutex);
+    MutexLock lock(impl_->mutex);
     const auto found = impl_->handles.find(handle);
     if (found != impl_->handles.end()) {
       entry.slot = found->second.slot;

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "platform/driver_port.h"
@@ -29,8 +28,10 @@ class SimDriver final : public platform::DriverPort {
   static SimDriver& Default();
 
   // Attaches a fresh camera at `slot` (0..7); the existing one if there is one.
-  // nullptr for a slot outside 0..7.
-  SimCamera* Attach(int slot);
+  // nullptr for a slot outside 0..7. Cameras are shared: a caller's reference
+  // keeps the camera alive through a concurrent Detach, after which it is
+  // simply unreachable from the driver.
+  std::shared_ptr<SimCamera> Attach(int slot);
   // Removes the camera at `slot`; open handles to it fail from then on.
   bool Detach(int slot);
   // Unplugging keeps the camera (and its registers) but makes it unreachable:
@@ -38,7 +39,7 @@ class SimDriver final : public platform::DriverPort {
   bool Unplug(int slot);
   bool Replug(int slot);
   // The camera at `slot`, or nullptr.
-  SimCamera* camera(int slot);
+  std::shared_ptr<SimCamera> camera(int slot);
 
   CommandLog& log() { return log_; }
 

@@ -36,7 +36,7 @@ bool CThermoTable::CompensateState(ThermoTableState* state) const {
 
 int CThermoTable::Compensate() {
   try {
-    std::lock_guard<std::mutex> writer(writer_lock_);
+    MutexLock writer(writer_lock_);
     const std::shared_ptr<const ThermoTableState> current = Snapshot();
     if (current->version != 4) return 0;
     auto next = std::make_shared<ThermoTableState>(*current);

@@ -197,7 +197,7 @@ int CThermoTable::LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_ta
 
 int CThermoTable::Adopt(ParsedTable parsed) {
   try {
-    std::lock_guard<std::mutex> writer(writer_lock_);
+    MutexLock writer(writer_lock_);
     const std::shared_ptr<const ThermoTableState> current = Snapshot();
     auto next = std::make_shared<ThermoTableState>();
     // A table that builds no lookup (one point, or a drift table that cannot be

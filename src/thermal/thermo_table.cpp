@@ -9,14 +9,14 @@ namespace kt {
 CThermoTable::CThermoTable() : state_(std::make_shared<const ThermoTableState>()) {}
 
 std::shared_ptr<const ThermoTableState> CThermoTable::Snapshot() const {
-  std::lock_guard<std::mutex> lock(state_lock_);
+  MutexLock lock(state_lock_);
   return state_;
 }
 
 void CThermoTable::Install(std::shared_ptr<const ThermoTableState> state) {
   std::shared_ptr<const ThermoTableState> previous;
   {
-    std::lock_guard<std::mutex> lock(state_lock_);
+    MutexLock lock(state_lock_);
     previous = std::move(state_);
     state_ = std::move(state);
   }
@@ -37,7 +37,7 @@ const std::atomic<float>* CThermoTable::recorded_temperature_source() const {
 
 void CThermoTable::SelectActiveList(ActiveList list) {
   const bool read_compensated = list == ActiveList::kCompensated;
-  std::lock_guard<std::mutex> writer(writer_lock_);
+  MutexLock writer(writer_lock_);
   const std::shared_ptr<const ThermoTableState> current = Snapshot();
   if (current->read_compensated == read_compensated) return;
   try {

@@ -15,8 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
+
+#include "platform/mutex.h"
 
 namespace kt {
 
@@ -149,13 +150,13 @@ class CThermoTable {
   // sub-table offset, N and N points, whatever the file's size. 1 on success;
   // 0 when the file cannot be read or is rejected, and then the table in use
   // is unchanged.
-  int LoadTable(const char16_t* path, int32_t sub_table);
+  int LoadTable(const char16_t* path, int32_t sub_table) EXCLUDES(writer_lock_);
   // The same from bytes already in memory.
-  int LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table);
+  int LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table) EXCLUDES(writer_lock_);
 
   // Drift compensation of a version 4000 table for the recorded internal
   // temperature: 1 when it rebuilt the points and the lookup table, else 0.
-  int Compensate();
+  int Compensate() EXCLUDES(writer_lock_);
 
   // The temperature of a raw code through the lookup table, or -999.0.
   float LookupTemperature(uint16_t raw) const;
@@ -173,12 +174,12 @@ class CThermoTable {
   int ConvertToInt32(const CDibSurface& raw, int32_t* out, int flip) const;
 
   // A consistent view of the table for a whole frame or a whole recording step.
-  std::shared_ptr<const ThermoTableState> Snapshot() const;
+  std::shared_ptr<const ThermoTableState> Snapshot() const EXCLUDES(state_lock_);
 
   // The instance's recorded internal temperature, read by Compensate.
   void SetRecordedTemperatureSource(const std::atomic<float>* source);
   const std::atomic<float>* recorded_temperature_source() const;
-  void SelectActiveList(ActiveList list);
+  void SelectActiveList(ActiveList list) EXCLUDES(writer_lock_);
   ActiveList active_list() const;
 
   int32_t version() const { return Snapshot()->version; }
@@ -186,17 +187,19 @@ class CThermoTable {
  private:
   // Builds the state for a parsed table and installs it; 1, or 0 without
   // memory (the table in use unchanged).
-  int Adopt(ParsedTable parsed);
-  void Install(std::shared_ptr<const ThermoTableState> state);
+  int Adopt(ParsedTable parsed) EXCLUDES(writer_lock_);
+  void Install(std::shared_ptr<const ThermoTableState> state) REQUIRES(writer_lock_)
+      EXCLUDES(state_lock_);
   // Drift compensation into a state being built; the caller holds writer_lock_
   // and prepares the state's code temperatures afterwards.
-  bool CompensateState(ThermoTableState* state) const;
+  bool CompensateState(ThermoTableState* state) const REQUIRES(writer_lock_);
 
   // Serialises loads and compensations (writers); readers never take it.
-  std::mutex writer_lock_;
+  // Taken before state_lock_.
+  Mutex writer_lock_ ACQUIRED_BEFORE(state_lock_);
   // Guards the pointer only (held for a copy of it, never for table work).
-  mutable std::mutex state_lock_;
-  std::shared_ptr<const ThermoTableState> state_;  // guarded by state_lock_
+  mutable Mutex state_lock_;
+  std::shared_ptr<const ThermoTableState> state_ GUARDED_BY(state_lock_);
   std::atomic<const std::atomic<float>*> recorded_temperature_{nullptr};
 };
 

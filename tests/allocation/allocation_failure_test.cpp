@@ -261,7 +261,7 @@ class AllocationFailureTest : public ::testing::Test {
   };
 
   kt::sim::ScopedSimDriver sim_;
-  kt::sim::SimCamera* camera_ = nullptr;
+  std::shared_ptr<kt::sim::SimCamera> camera_;
   kt::test::HostWindowProbe window_;
   kt::test::TempDir dir_;
   std::u16string table_path_;

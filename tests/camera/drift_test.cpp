@@ -56,7 +56,7 @@ class DriftTest : public ::testing::Test {
   float Recorded() const { return instance_->recorded_internal_temperature(); }
 
   sim::ScopedSimDriver sim_;
-  sim::SimCamera* camera_ = nullptr;
+  std::shared_ptr<sim::SimCamera> camera_;
   std::unique_ptr<CKolThermo> instance_;
   test::TempDir dir_;
 };

@@ -81,10 +81,11 @@ TEST(InstanceTest, CameraSelectionIsRefusedWhileTheDeviceStreams) {
   ASSERT_EQ(0, device.StartStream());
   EXPECT_EQ(0, instance.SetCameraNumber(1));
   EXPECT_EQ(2u, instance.codes().TakeNewest());
-  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-0", device.device_path());  // still the streaming camera
+  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-0",
+               device.device_path().c_str());  // still the streaming camera
   EXPECT_EQ(0, device.StopStream());
   EXPECT_EQ(1, instance.SetCameraNumber(1));
-  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-1", device.device_path());
+  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-1", device.device_path().c_str());
 }
 
 }  // namespace

@@ -19,7 +19,6 @@ class SdkUnderTest : public CKCMSdkLib {
   const uint8_t* single_frame() const { return single_frame_.get(); }
   size_t ring_size() const { return ring_.size(); }
   const uint8_t* ring_block(size_t index) const { return ring_[index].locked; }
-  int present_flag(int index) const { return present_[index]; }
 
   void set_large_transfer(int value) { large_transfer_ = value; }
   // Sets the transfer mode without sending command 10.

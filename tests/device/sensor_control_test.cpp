@@ -30,7 +30,7 @@ class SensorControlTest : public ::testing::Test {
   Sequence Sent() { return test::DecodedCommands(sim_.driver(), 0); }
 
   sim::ScopedSimDriver sim_;
-  sim::SimCamera* camera_;
+  std::shared_ptr<sim::SimCamera> camera_;
   std::unique_ptr<CKolCamV7R2KTHERMOSdk> device_;
 };
 
@@ -182,7 +182,7 @@ TEST_F(SensorControlTest, ConstructionProbesAndSetsUpSlotZero) {
   EXPECT_EQ(1, device.IsPresent(2));
   EXPECT_EQ(0, device.IsPresent(8));
   EXPECT_EQ(0, device.IsPresent(-1));
-  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-0", device.device_path());
+  EXPECT_STREQ("\\\\.\\KCamV7R2KTHM-0", device.device_path().c_str());
   const Sequence sent = test::DecodedCommands(sim_.driver(), 0);
   ASSERT_GE(sent.size(), 4u);
   EXPECT_EQ("mode:1", sent[0]);
@@ -212,6 +212,33 @@ TEST_F(SensorControlTest, RepliesNeverCrossBetweenThreads) {
   a.join();
   b.join();
   wrong = wrong_a + wrong_b;
+  EXPECT_EQ(0, wrong);
+}
+
+// One thread selects cameras and probes the slots while another reads
+// registers and the selection: every exchange reaches one whole camera, and
+// the readers see the flags and the slot as one of the values written.
+TEST_F(SensorControlTest, SelectingACameraDuringExchanges) {
+  CKolCamV7R2KTHERMOSdk& device = Device();
+  const std::shared_ptr<sim::SimCamera> other = sim_.driver().Attach(2);
+  camera_->set_control_register(100, 0x11);
+  other->set_control_register(100, 0x33);
+  device.ProbeDevices();
+  std::thread selector([&device] {
+    for (int i = 0; i < 200; ++i) {
+      device.SetDevicePath(i % 2 == 0 ? 2 : 0);
+      if (i % 50 == 0) device.ProbeDevices();
+    }
+  });
+  int wrong = 0;
+  for (int i = 0; i < 200; ++i) {
+    uint8_t value = 0;
+    if (device.ReadControlRegister(100, &value) != 1 || (value != 0x11 && value != 0x33)) ++wrong;
+    if (device.IsPresent(0) != 1 || device.IsPresent(2) != 1) ++wrong;
+    const int slot = device.selected_slot();
+    if (slot != 0 && slot != 2) ++wrong;
+  }
+  selector.join();
   EXPECT_EQ(0, wrong);
 }
 

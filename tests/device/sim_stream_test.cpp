@@ -28,7 +28,7 @@ class SimStreamTest : public ::testing::Test {
   }
 
   sim::ScopedSimDriver sim_;
-  sim::SimCamera* camera_;
+  std::shared_ptr<sim::SimCamera> camera_;
   std::vector<uint8_t> image_ = std::vector<uint8_t>(kWidth * kHeight * 2, 0);
 };
 

@@ -120,7 +120,7 @@ TEST_P(ProbeDevicesTest, FlagsFollowTheSlotsThatOpen) {
   EXPECT_EQ(sdk.IsPresent(8), 0);
   EXPECT_EQ(sdk.IsPresent(-1), 0);
   EXPECT_EQ(sdk.selected_slot(), 0);
-  EXPECT_STREQ(sdk.device_path(), "\\\\.\\KCamV7R2KTHM-0");
+  EXPECT_STREQ(sdk.device_path().c_str(), "\\\\.\\KCamV7R2KTHM-0");
 
   const auto paths = port.opened_paths();
   ASSERT_EQ(paths.size(), 8u);
@@ -150,10 +150,10 @@ TEST(SetDevicePathTest, AcceptsZeroToEightOnly) {
   EXPECT_EQ(sdk.SetDevicePath(INT_MAX), 22);
   EXPECT_EQ(sdk.SetDevicePath(8), 0);
   EXPECT_EQ(sdk.selected_slot(), 8);
-  EXPECT_STREQ(sdk.device_path(), "\\\\.\\KCamV7R2KTHM-8");
+  EXPECT_STREQ(sdk.device_path().c_str(), "\\\\.\\KCamV7R2KTHM-8");
   EXPECT_EQ(sdk.IsPresent(8), 0);
   EXPECT_EQ(sdk.SetDevicePath(3), 0);
-  EXPECT_STREQ(sdk.device_path(), "\\\\.\\KCamV7R2KTHM-3");
+  EXPECT_STREQ(sdk.device_path().c_str(), "\\\\.\\KCamV7R2KTHM-3");
 }
 
 struct GeometryCase {

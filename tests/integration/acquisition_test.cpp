@@ -45,7 +45,7 @@ class AcquisitionTest : public ::testing::Test {
   void Drain() { window_.Drain(); }
 
   kt::sim::ScopedSimDriver sim_;
-  kt::sim::SimCamera* camera_ = nullptr;
+  std::shared_ptr<kt::sim::SimCamera> camera_;
   kt::test::HostWindowProbe window_;
   int id_ = 0;
 };

@@ -81,7 +81,7 @@ class BlackbodyTest : public ::testing::TestWithParam<double> {
   kt::platform::ScaledClock clock_{kClockScale};
   kt::platform::ScopedClock scoped_clock_{clock_};
   kt::sim::ScopedSimDriver sim_;
-  kt::sim::SimCamera* camera_ = nullptr;
+  std::shared_ptr<kt::sim::SimCamera> camera_;
   kt::test::HostWindowProbe window_;
   kt::test::TempDir dir_;
   int id_ = 0;

@@ -75,7 +75,7 @@ class FaultRecoveryTest : public ::testing::Test {
     window_.Drain();
   }
   kt::sim::ScopedSimDriver sim_;
-  kt::sim::SimCamera* camera_ = nullptr;
+  std::shared_ptr<kt::sim::SimCamera> camera_;
   kt::test::HostWindowProbe window_;
   kt::test::TempDir dir_;
   int id_ = 0;

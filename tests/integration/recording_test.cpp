@@ -99,7 +99,7 @@ class RecordingTest : public ::testing::Test {
   }
 
   kt::sim::ScopedSimDriver sim_;
-  kt::sim::SimCamera* camera_ = nullptr;
+  std::shared_ptr<kt::sim::SimCamera> camera_;
   kt::test::HostWindowProbe window_;
   kt::test::TempDir dir_;
   int id_ = 0;

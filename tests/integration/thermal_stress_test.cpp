@@ -23,7 +23,7 @@ TEST(ThermalStressTest, LoadsAndDriftEventsWhileHostThreadsReadTemperatures) {
   kt::platform::ScaledClock clock(1000.0);
   kt::platform::ScopedClock scoped_clock(clock);
   kt::sim::ScopedSimDriver sim;
-  kt::sim::SimCamera* camera = sim.driver().Attach(0);
+  const std::shared_ptr<kt::sim::SimCamera> camera = sim.driver().Attach(0);
   camera->SetScene(kt::sim::MakeUniformScene(37.0));
   camera->SetFrameRate(200.0);
 

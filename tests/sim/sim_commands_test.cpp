@@ -19,7 +19,7 @@ class SimCommands : public ::testing::Test {
  protected:
   SimCommands() : camera_(driver_.Attach(0)), wire_(driver_, 0) {}
   SimDriver driver_;
-  SimCamera* camera_;
+  std::shared_ptr<SimCamera> camera_;
   Wire wire_;
 };
 
@@ -45,7 +45,7 @@ TEST_F(SimCommands, RegisterWritesAndReadsWithExactReplies) {
   EXPECT_TRUE(wire_.Send(Command({0xEE, 1, 2, 3})));  // unknown: accepted, ignored
   EXPECT_TRUE(wire_.Reply().empty());
   const SimCamera::Impl& impl = camera_->impl();
-  std::lock_guard lock(impl.mutex);
+  MutexLock lock(impl.mutex);
   EXPECT_EQ(impl.frame_length_command, 110592u);
   EXPECT_EQ(impl.transfer_mode, 1);
   EXPECT_EQ(impl.select_commands, 1);
@@ -84,7 +84,7 @@ TEST_F(SimCommands, SignatureAppearsOnlyAfterTheSetUpWrites) {
   EXPECT_EQ(signature(), configured);
 
   // A test can also configure a fresh camera directly.
-  SimCamera* other = driver_.Attach(1);
+  const std::shared_ptr<SimCamera> other = driver_.Attach(1);
   for (int i = 0; i < 3; ++i)
     other->set_sensor_register(reg::kSignature0 + i, reg::kSignatureValues[i]);
   Wire wire(driver_, 1);

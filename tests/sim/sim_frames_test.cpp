@@ -47,7 +47,7 @@ class SimFrames : public ::testing::Test {
   }
 
   SimDriver driver_;
-  SimCamera* camera_;
+  std::shared_ptr<SimCamera> camera_;
   Wire wire_;
 };
 
@@ -105,7 +105,7 @@ TEST_F(SimFrames, FullFrameOnBothFrameCodes) {
 TEST_F(SimFrames, PacesAtThirtyPerSecondAndDeliversTheNewest) {
   platform::ManualClock clock(5000);
   test::ClockScope scope(clock);
-  SimCamera* camera = driver_.Attach(1);  // powered on under the manual clock
+  const std::shared_ptr<SimCamera> camera = driver_.Attach(1);  // powered on under the manual clock
   Wire wire(driver_, 1);
   Bytes frame(test::kFullFrameBytes);
   uint32_t moved = 0;
@@ -129,7 +129,7 @@ TEST_F(SimFrames, SustainsTwoHundredFortyPerSecond) {
   // frame read is measured by bench/sim_bench.cpp, not asserted here.
   platform::ManualClock clock(5000);
   test::ClockScope scope(clock);
-  SimCamera* camera = driver_.Attach(2);
+  const std::shared_ptr<SimCamera> camera = driver_.Attach(2);
   camera->SetFrameRate(240);
   Wire wire(driver_, 2);
   Bytes frame(test::kFullFrameBytes);

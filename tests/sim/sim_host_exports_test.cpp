@@ -1,8 +1,10 @@
 // The simulated-camera controls of kolthermo_host.h, on the process's driver.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "kolthermo/kolthermo_host.h"
 #include "sim/sim_driver.h"
@@ -13,7 +15,7 @@ namespace {
 TEST(SimHostExports, ControlTheDefaultDriversCameras) {
   SimDriver& driver = SimDriver::Default();
   ASSERT_EQ(KolThermoHost_SimAttach(7), 1);
-  SimCamera* camera = driver.camera(7);
+  const std::shared_ptr<SimCamera> camera = driver.camera(7);
   ASSERT_NE(camera, nullptr);
 
   EXPECT_EQ(KolThermoHost_SimSetInternalTemperature(7, 41.25f), 1);
@@ -64,6 +66,42 @@ TEST(SimHostExports, ControlTheDefaultDriversCameras) {
   EXPECT_EQ(KolThermoHost_SimDetach(7), 0);
   EXPECT_EQ(KolThermoHost_SimTriggerPulse(7), 0);
   EXPECT_EQ(KolThermoHost_SimSetFrameRate(7, 30.0), 0);
+}
+
+// A camera detached by one thread while another thread's calls work on it:
+// each call either finds no camera (0) or completes on one that stays alive
+// until the call ends. Run under the sanitizers, a call on freed memory fails.
+TEST(SimHostExports, DetachDuringConcurrentCalls) {
+  constexpr int kSlot = 6;
+  constexpr int kRounds = 300;
+  std::atomic<bool> detaching{true};
+  std::atomic<int> bad_results{0};
+  std::atomic<int> calls{0};
+  std::thread caller([&] {
+    const auto check = [&](int result) {
+      if (result != 0 && result != 1) ++bad_results;
+      ++calls;
+    };
+    while (detaching.load()) {
+      check(KolThermoHost_SimSetScene(kSlot, KOLTHERMO_SIM_SCENE_UNIFORM, 30.0f));
+      check(KolThermoHost_SimSetFrameRate(kSlot, 50.0));
+      float celsius = 0.0f;
+      check(KolThermoHost_SimGetInternalTemperature(kSlot, &celsius));
+      check(KolThermoHost_SimSetFault(kSlot, KOLTHERMO_SIM_FAULT_STALL_FRAMES, 0));
+      check(KolThermoHost_SimTriggerPulse(kSlot));
+    }
+  });
+  for (int round = 0; round < kRounds; ++round) {
+    EXPECT_EQ(KolThermoHost_SimAttach(kSlot), 1);
+    // Let the caller reach the camera before it goes again.
+    const int seen = calls.load();
+    while (calls.load() == seen) std::this_thread::yield();
+    EXPECT_EQ(KolThermoHost_SimDetach(kSlot), 1);
+  }
+  detaching.store(false);
+  caller.join();
+  EXPECT_EQ(bad_results.load(), 0);
+  EXPECT_EQ(SimDriver::Default().camera(kSlot), nullptr);
 }
 
 }  // namespace

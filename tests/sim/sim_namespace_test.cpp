@@ -46,7 +46,7 @@ TEST(SimNamespace, OpensOnlyAttachedPluggedSlotsByTheirExactPath) {
 
 TEST(SimNamespace, HandlesAreUniqueAndDieWithCloseUnplugAndDetach) {
   SimDriver driver;
-  SimCamera* camera = driver.Attach(0);
+  const std::shared_ptr<SimCamera> camera = driver.Attach(0);
   ASSERT_NE(camera, nullptr);
   EXPECT_EQ(driver.Attach(0), camera);  // attaching again keeps the camera
 

@@ -106,7 +106,7 @@ struct Tally {
 struct Camera {
   std::atomic<int> id{0};
   std::unique_ptr<kt::test::HostWindowProbe> window;
-  kt::sim::SimCamera* sim = nullptr;
+  std::shared_ptr<kt::sim::SimCamera> sim;
 };
 
 class StressTest : public ::testing::Test {

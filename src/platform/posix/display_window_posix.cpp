@@ -7,13 +7,13 @@
 
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <set>
 #include <string>
 #include <unordered_map>
 
 #include "platform/display_window.h"
+#include "platform/mutex.h"
 
 namespace kt::platform {
 namespace {
@@ -31,11 +31,11 @@ struct SubstituteWindow {
 };
 
 struct Registry {
-  std::mutex mutex;
+  Mutex mutex;
   // Both guarded by mutex, as is every window they reach.
-  std::unordered_map<uintptr_t, std::unique_ptr<SubstituteWindow>> windows;
-  std::set<std::u16string> class_names;
-  uintptr_t last_token = 0;  // guarded by mutex; tokens count up and are never reused
+  std::unordered_map<uintptr_t, std::unique_ptr<SubstituteWindow>> windows GUARDED_BY(mutex);
+  std::set<std::u16string> class_names GUARDED_BY(mutex);
+  uintptr_t last_token GUARDED_BY(mutex) = 0;  // tokens count up and are never reused
 };
 
 // Never destroyed, so that a call from a thread still running at process exit
@@ -46,7 +46,7 @@ Registry& TheRegistry() {
 }
 
 // Called with the registry's mutex held.
-SubstituteWindow* Find(Registry& registry, void* handle) {
+SubstituteWindow* Find(Registry& registry, void* handle) REQUIRES(registry.mutex) {
   if (handle == nullptr) return nullptr;
   const auto found = registry.windows.find(reinterpret_cast<uintptr_t>(handle));
   return found == registry.windows.end() ? nullptr : found->second.get();
@@ -93,7 +93,7 @@ size_t NameLength(const char16_t* name) {
 bool GetDisplayClientSize(void* handle, int* width, int* height) {
   if (width == nullptr || height == nullptr) return false;
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   const SubstituteWindow* window = Find(registry, handle);
   if (window == nullptr) return false;
   *width = window->width;
@@ -103,14 +103,14 @@ bool GetDisplayClientSize(void* handle, int* width, int* height) {
 
 bool IsDisplayWindowVisible(void* handle) {
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   const SubstituteWindow* window = Find(registry, handle);
   return window != nullptr && window->visible;
 }
 
 bool ReleaseDisplayDc(void* handle, DeviceContext dc) {
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   const SubstituteWindow* window = Find(registry, handle);
   // The window keeps its private context, as Windows does for such classes.
   return window != nullptr && dc != nullptr && window->dc == dc;
@@ -120,7 +120,7 @@ bool DestroyDisplayWindow(void* handle) {
   if (handle == nullptr) return false;
   std::unique_ptr<SubstituteWindow> window;
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   const auto found = registry.windows.find(reinterpret_cast<uintptr_t>(handle));
   if (found == registry.windows.end()) return false;
   window = std::move(found->second);
@@ -135,7 +135,7 @@ bool UnregisterDisplayWindowClass(const char16_t* class_name) {
   if (length >= kWindowClassNameChars) return false;
   try {
     Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    MutexLock lock(registry.mutex);
     return registry.class_names.erase(std::u16string(class_name, length)) != 0;
   } catch (...) {
     return false;
@@ -147,7 +147,7 @@ bool RegisterDisplayWindowClass(const char16_t* class_name) {
   if (NameLength(class_name) >= kWindowClassNameChars) return false;
   try {
     Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    MutexLock lock(registry.mutex);
     return registry.class_names.insert(std::u16string(class_name)).second;
   } catch (...) {
     return false;
@@ -175,7 +175,7 @@ void* CreateDisplayWindow(int width, int height, bool visible) {
   }
   try {
     Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    MutexLock lock(registry.mutex);
     const uintptr_t token = ++registry.last_token;
     registry.windows.emplace(token, std::move(window));
     return reinterpret_cast<void*>(token);
@@ -188,7 +188,7 @@ void* CreateDisplayWindow(int width, int height, bool visible) {
 bool SetDisplayClientSize(void* handle, int width, int height) {
   if (!ValidSize(width, height)) return false;
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   SubstituteWindow* window = Find(registry, handle);
   if (window == nullptr) return false;
   void* pixels = nullptr;
@@ -208,7 +208,7 @@ bool SetDisplayClientSize(void* handle, int width, int height) {
 
 bool ShowDisplayWindow(void* handle, bool visible) {
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   SubstituteWindow* window = Find(registry, handle);
   if (window == nullptr) return false;
   window->visible = visible;
@@ -217,7 +217,7 @@ bool ShowDisplayWindow(void* handle, bool visible) {
 
 DeviceContext GetDisplayDc(void* handle) {
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   const SubstituteWindow* window = Find(registry, handle);
   return window != nullptr ? window->dc : nullptr;
 }
@@ -225,7 +225,7 @@ DeviceContext GetDisplayDc(void* handle) {
 bool ReadDisplayPixels(void* handle, uint8_t* out, size_t out_bytes) {
   if (out == nullptr) return false;
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   const SubstituteWindow* window = Find(registry, handle);
   if (window == nullptr) return false;
   const size_t row_bytes = static_cast<size_t>(window->width) * 3;

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/mutex.h"
 
 namespace kt::platform {
 
@@ -38,9 +38,9 @@ constexpr int64_t kMaxSectionBytes = int64_t{1} << 30;
 
 // One lock for the whole emulation: it guards the live-handle sets and every
 // object they reach, including pixel memory while a transfer copies it.
-std::mutex g_mutex;
-std::unordered_set<const BitmapObject*> g_bitmaps;     // guarded by g_mutex
-std::unordered_set<const DeviceContextObject*> g_dcs;  // guarded by g_mutex
+Mutex g_mutex;
+std::unordered_set<const BitmapObject*> g_bitmaps GUARDED_BY(g_mutex);
+std::unordered_set<const DeviceContextObject*> g_dcs GUARDED_BY(g_mutex);
 
 // Stands for the 1x1 placeholder that a new memory DC holds; never deleted.
 BitmapObject g_stock_bitmap = [] {
@@ -49,14 +49,14 @@ BitmapObject g_stock_bitmap = [] {
   return stock;
 }();
 
-bool IsLive(const BitmapObject* bitmap) {
+bool IsLive(const BitmapObject* bitmap) REQUIRES(g_mutex) {
   return bitmap == &g_stock_bitmap || (bitmap && g_bitmaps.count(bitmap) != 0);
 }
 
-bool IsLive(const DeviceContextObject* dc) { return dc && g_dcs.count(dc) != 0; }
+bool IsLive(const DeviceContextObject* dc) REQUIRES(g_mutex) { return dc && g_dcs.count(dc) != 0; }
 
 // The section selected into a live DC, or null when it holds the placeholder.
-BitmapObject* SectionOf(DeviceContextObject* dc) {
+BitmapObject* SectionOf(DeviceContextObject* dc) REQUIRES(g_mutex) {
   if (!IsLive(dc) || dc->selected == nullptr || dc->selected->stock) return nullptr;
   return dc->selected;
 }
@@ -127,7 +127,7 @@ Bitmap CreateDibSection(const BitmapInfoHeader& header, void** pixels) {
   bitmap->bytes_per_pixel = bits / 8;
   bitmap->color_entries = bits == 8 ? kColorTableEntries : 0;
 
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   try {
     g_bitmaps.insert(bitmap);
   } catch (...) {
@@ -143,7 +143,7 @@ DeviceContext CreateMemoryDc() {
   auto* dc = new (std::nothrow) DeviceContextObject;
   if (!dc) return nullptr;
   dc->selected = &g_stock_bitmap;
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   try {
     g_dcs.insert(dc);
   } catch (...) {
@@ -154,7 +154,7 @@ DeviceContext CreateMemoryDc() {
 }
 
 Bitmap SelectBitmap(DeviceContext dc, Bitmap bitmap) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   if (!IsLive(dc) || !IsLive(bitmap)) return nullptr;
   if (!bitmap->stock && bitmap->selected_into && bitmap->selected_into != dc) return nullptr;
   BitmapObject* previous = dc->selected;
@@ -165,7 +165,7 @@ Bitmap SelectBitmap(DeviceContext dc, Bitmap bitmap) {
 }
 
 bool DeleteBitmap(Bitmap bitmap) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   if (!IsLive(bitmap)) return false;
   if (bitmap->stock) return true;  // stock objects ignore deletion, as in GDI
   if (bitmap->selected_into) return false;
@@ -176,7 +176,7 @@ bool DeleteBitmap(Bitmap bitmap) {
 }
 
 bool DeleteDc(DeviceContext dc) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   if (!IsLive(dc)) return false;
   if (!dc->selected->stock) dc->selected->selected_into = nullptr;
   g_dcs.erase(dc);
@@ -185,7 +185,7 @@ bool DeleteDc(DeviceContext dc) {
 }
 
 int GetColorTable(DeviceContext dc, int start, int count, RgbQuad* entries) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   const BitmapObject* section = SectionOf(dc);
   if (!section || !entries || start < 0 || count <= 0 || start >= section->color_entries) {
     return 0;
@@ -196,7 +196,7 @@ int GetColorTable(DeviceContext dc, int start, int count, RgbQuad* entries) {
 }
 
 int SetColorTable(DeviceContext dc, int start, int count, const RgbQuad* entries) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   BitmapObject* section = SectionOf(dc);
   if (!section || !entries || start < 0 || count <= 0 || start >= section->color_entries) {
     return 0;
@@ -208,7 +208,7 @@ int SetColorTable(DeviceContext dc, int start, int count, const RgbQuad* entries
 
 bool BlitCopy(DeviceContext dst, int dst_x, int dst_y, int width, int height, DeviceContext src,
               int src_x, int src_y) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   const BitmapObject* to = SectionOf(dst);
   const BitmapObject* from = SectionOf(src);
   if (!to || !from || to->bytes_per_pixel != from->bytes_per_pixel) return false;
@@ -254,7 +254,7 @@ bool BlitCopy(DeviceContext dst, int dst_x, int dst_y, int width, int height, De
 
 bool StretchBlitCopy(DeviceContext dst, int dst_x, int dst_y, int dst_width, int dst_height,
                      DeviceContext src, int src_x, int src_y, int src_width, int src_height) {
-  std::lock_guard<std::mutex> lock(g_mutex);
+  MutexLock lock(g_mutex);
   const BitmapObject* to = SectionOf(dst);
   const BitmapObject* from = SectionOf(src);
   if (!to || !from || to->bytes_per_pixel != from->bytes_per_pixel) return false;

@@ -11,15 +11,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 #include <utility>
 
 #include "platform/host_window.h"
+#include "platform/mutex.h"
 #include "platform/posix/host_message_window.h"
 
 namespace kt::platform {
@@ -34,9 +33,9 @@ class Window {
 
   int fd() const { return event_fd_; }
 
-  bool Post(const HostMessage& message) {
+  bool Post(const HostMessage& message) EXCLUDES(mutex_) {
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       if (destroyed_ || queue_.size() >= kHostQueueLimit) return false;
       queue_.push_back(message);
       if (!AddToCounter()) {
@@ -44,19 +43,20 @@ class Window {
         return false;
       }
     }
-    cv_.notify_one();
+    cv_.NotifyOne();
     return true;
   }
 
-  HostWaitResult Wait(int timeout_ms, HostMessage* message) {
-    std::unique_lock lock(mutex_);
-    const auto ready = [this] { return destroyed_ || !queue_.empty(); };
+  HostWaitResult Wait(int timeout_ms, HostMessage* message) EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     if (timeout_ms < 0) {
-      cv_.wait(lock, ready);
+      while (!destroyed_ && queue_.empty()) cv_.Wait(mutex_);
     } else {
       const auto deadline =
           std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-      cv_.wait_until(lock, deadline, ready);
+      while (!destroyed_ && queue_.empty()) {
+        if (!cv_.WaitUntil(mutex_, deadline)) break;
+      }
     }
     if (destroyed_) return HostWaitResult::kBadWindow;
     if (queue_.empty()) return HostWaitResult::kTimeout;
@@ -66,27 +66,27 @@ class Window {
     return HostWaitResult::kMessage;
   }
 
-  void Destroy() {
+  void Destroy() EXCLUDES(mutex_) {
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(mutex_);
       destroyed_ = true;
       while (!queue_.empty()) {
         queue_.pop_front();
         TakeFromCounter();
       }
     }
-    cv_.notify_all();
+    cv_.NotifyAll();
   }
 
-  int Pending() {
-    std::lock_guard lock(mutex_);
+  int Pending() EXCLUDES(mutex_) {
+    MutexLock lock(mutex_);
     return static_cast<int>(queue_.size());
   }
 
  private:
   // Both run with mutex_ held. The descriptor is non-blocking; its counter
   // never comes near its limit, so a write only fails on a broken descriptor.
-  bool AddToCounter() {
+  bool AddToCounter() REQUIRES(mutex_) {
     const uint64_t one = 1;
     ssize_t n = 0;
     do {
@@ -95,7 +95,7 @@ class Window {
     return n == static_cast<ssize_t>(sizeof one);
   }
 
-  void TakeFromCounter() {
+  void TakeFromCounter() REQUIRES(mutex_) {
     uint64_t value = 0;  // semaphore mode: each read takes exactly one
     ssize_t n = 0;
     do {
@@ -104,18 +104,18 @@ class Window {
   }
 
   const int event_fd_;
-  std::mutex mutex_;
-  std::condition_variable cv_;     // signalled on a new message and on destruction
-  std::deque<HostMessage> queue_;  // guarded by mutex_; oldest at the front
-  bool destroyed_ = false;         // guarded by mutex_
+  Mutex mutex_;
+  ConditionVariable cv_;  // signalled on a new message and on destruction
+  std::deque<HostMessage> queue_ GUARDED_BY(mutex_);  // oldest at the front
+  bool destroyed_ GUARDED_BY(mutex_) = false;
 };
 
 // The live windows by token. Never destroyed, so that a post from a thread
 // still running at process exit finds a valid (if empty) registry.
 struct Registry {
-  std::mutex mutex;
-  std::unordered_map<uintptr_t, std::shared_ptr<Window>> windows;  // guarded by mutex
-  uintptr_t last_token = 0;  // guarded by mutex; tokens count up and are never reused
+  Mutex mutex;
+  std::unordered_map<uintptr_t, std::shared_ptr<Window>> windows GUARDED_BY(mutex);
+  uintptr_t last_token GUARDED_BY(mutex) = 0;  // tokens count up and are never reused
 };
 
 Registry& TheRegistry() {
@@ -126,7 +126,7 @@ Registry& TheRegistry() {
 std::shared_ptr<Window> FindWindow(void* handle) {
   if (handle == nullptr) return nullptr;
   Registry& registry = TheRegistry();
-  std::lock_guard lock(registry.mutex);
+  MutexLock lock(registry.mutex);
   const auto found = registry.windows.find(reinterpret_cast<uintptr_t>(handle));
   return found == registry.windows.end() ? nullptr : found->second;
 }
@@ -145,7 +145,7 @@ void* CreateHostMessageWindow() {
   }
   try {
     Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    MutexLock lock(registry.mutex);
     const uintptr_t token = ++registry.last_token;
     registry.windows.emplace(token, std::move(window));
     return reinterpret_cast<void*>(token);
@@ -159,7 +159,7 @@ bool DestroyHostMessageWindow(void* handle) {
   std::shared_ptr<Window> window;
   try {
     Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    MutexLock lock(registry.mutex);
     const auto found = registry.windows.find(reinterpret_cast<uintptr_t>(handle));
     if (found == registry.windows.end()) return false;
     window = std::move(found->second);
