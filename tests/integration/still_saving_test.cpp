@@ -58,7 +58,7 @@ class StillSavingTest : public ::testing::Test {
   }
 
   kt::sim::ScopedSimDriver sim_;
-  kt::sim::SimCamera* camera_ = nullptr;
+  std::shared_ptr<kt::sim::SimCamera> camera_;
   kt::test::TempDir dir_;
   int id_ = 0;
 };
