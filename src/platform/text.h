@@ -24,7 +24,9 @@ int WideToNarrow(const char16_t* src, char* dst, int dst_bytes);
 // Converts zero-terminated UTF-16 to UTF-8 (whatever the system code page) for
 // handing paths to the file system. Fails, leaving `out` unchanged, for null
 // arguments or an unpaired surrogate, so a malformed name never reaches the
-// file system as some other name.
+// file system as some other name. Running out of memory throws std::bad_alloc
+// rather than failing: the caller's boundary reports it as such (code 6), not
+// as a file that cannot be opened.
 bool WideToUtf8Strict(const char16_t* src, std::string* out);
 
 }  // namespace kt::platform

@@ -612,7 +612,8 @@ TEST_F(AllocationFailureTest, CallsThatFailForLackOfMemoryLeaveTheirReason) {
     }
     const std::vector<int> codes = ExpectKnownCodes(call.name, {6, 9});
     if (result == 0) {
-      EXPECT_NE(codes.end(), std::find(codes.begin(), codes.end(), call.reason)) << call.name;
+      EXPECT_NE(codes.end(), std::find(codes.begin(), codes.end(), call.reason))
+          << call.name << ": codes " << ::testing::PrintToString(codes);
     } else {
       EXPECT_EQ(1, result) << call.name;
     }

@@ -148,17 +148,13 @@ int WideToNarrow(const char16_t* src, char* dst, int dst_bytes) {
 
 bool WideToUtf8Strict(const char16_t* src, std::string* out) {
   if (src == nullptr || out == nullptr) return false;
-  try {
-    std::string result;
-    const bool ok = Utf16ToUtf8(
-        src, [&result](char c) { result.push_back(c); }, [] { return false; });
-    if (!ok) return false;
-    result.pop_back();  // the terminator; std::string keeps its own
-    *out = std::move(result);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  std::string result;
+  const bool ok = Utf16ToUtf8(
+      src, [&result](char c) { result.push_back(c); }, [] { return false; });
+  if (!ok) return false;
+  result.pop_back();  // the terminator; std::string keeps its own
+  *out = std::move(result);
+  return true;
 }
 
 }  // namespace kt::platform

@@ -29,18 +29,14 @@ bool WideToUtf8Strict(const char16_t* src, std::string* out) {
   const int needed =
       WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return false;
-  try {
-    std::string result(static_cast<size_t>(needed), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, result.data(), needed, nullptr,
-                            nullptr) != needed) {
-      return false;
-    }
-    result.pop_back();  // the terminator; std::string keeps its own
-    *out = std::move(result);
-    return true;
-  } catch (const std::bad_alloc&) {
+  std::string result(static_cast<size_t>(needed), '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, result.data(), needed, nullptr,
+                          nullptr) != needed) {
     return false;
   }
+  result.pop_back();  // the terminator; std::string keeps its own
+  *out = std::move(result);
+  return true;
 }
 
 }  // namespace kt::platform
