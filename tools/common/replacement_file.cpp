@@ -48,8 +48,12 @@ fs::path TemporaryName(const fs::path& target, std::mt19937_64& random) {
   char suffix[20];
   std::snprintf(suffix, sizeof suffix, ".%016llx",
                 static_cast<unsigned long long>(random()));  // NOLINT(runtime/int)
+  // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about
+  // `"." + std::string` inlined from libstdc++.
+  std::string leaf(1, '.');
+  leaf.append(target.filename().string()).append(suffix).append(".tmp");
   fs::path name = target.parent_path();
-  name /= "." + target.filename().string() + suffix + ".tmp";
+  name /= leaf;
   return name;
 }
 
