@@ -59,6 +59,80 @@ extern "C" {
 #define KOLTHERMO_CODE_FILE_OR_TABLE_FAILED 9
 #define KOLTHERMO_CODE_NOT_SUPPORTED 10
 
+/* Parameter ids of KolThermo_GetParam and KolThermo_SetParam: the instance's
+ * settings 1 to 18. Every other id addresses the camera's control register
+ * given by its low 8 bits. */
+#define KOLTHERMO_PARAM_WIDTH 1              /* pixels per row; read only */
+#define KOLTHERMO_PARAM_HEIGHT 2             /* rows per frame; read only */
+#define KOLTHERMO_PARAM_FRAME_RATE 3         /* frames per second x 100; read only */
+#define KOLTHERMO_PARAM_RECORDING_MODE 4     /* the requested recording mode; read only */
+#define KOLTHERMO_PARAM_PREVIEWING 5         /* 1 while previewing; read only */
+#define KOLTHERMO_PARAM_PAUSED 6             /* the pause flag; read only */
+#define KOLTHERMO_PARAM_RECORDING 7          /* 1 while a recording file is open; read only */
+#define KOLTHERMO_PARAM_RING_SIZE 8          /* frame slots; writes refused */
+#define KOLTHERMO_PARAM_LOOP_INTERVAL 9      /* ms the capture loop sleeps per pass */
+#define KOLTHERMO_PARAM_NUC_HOLD 10          /* ms of frames dropped after a NUC */
+#define KOLTHERMO_PARAM_SPLIT_SIZE 11        /* MiB at which a video recording splits */
+#define KOLTHERMO_PARAM_AUTO_RANGE_FRAMES 12 /* <0 always, 0 fixed, n: next n frames */
+#define KOLTHERMO_PARAM_COLOR_LOW 13         /* raw code mapped to black */
+#define KOLTHERMO_PARAM_COLOR_HIGH 14        /* raw code mapped to white */
+#define KOLTHERMO_PARAM_NUC_ON_DRIFT 15      /* a drift event also requests a NUC */
+#define KOLTHERMO_PARAM_RESERVED 16          /* not supported by this camera */
+#define KOLTHERMO_PARAM_FETCH_FLIPPED 17     /* 0: fetched rows bottom first; else top first */
+#define KOLTHERMO_PARAM_MIRROR_ON_SAVE 18    /* 0: files upright; else mirrored */
+
+/* Still-image formats of KolThermo_SaveA and KolThermo_SaveW. */
+#define KOLTHERMO_FORMAT_BMP 0       /* colour picture, BMP */
+#define KOLTHERMO_FORMAT_COLOR_RAW 1 /* colour picture, bare pixel dump */
+#define KOLTHERMO_FORMAT_JPEG 2      /* colour picture, JPEG quality 100 */
+#define KOLTHERMO_FORMAT_JPEG70 3    /* colour picture, JPEG quality 70 */
+#define KOLTHERMO_FORMAT_JPEG20 4    /* colour picture, JPEG quality 20 */
+#define KOLTHERMO_FORMAT_PNG 5       /* colour picture, PNG */
+#define KOLTHERMO_FORMAT_TIFF 6      /* colour picture, TIFF */
+#define KOLTHERMO_FORMAT_RAW 7       /* raw codes, bare 16-bit dump */
+#define KOLTHERMO_FORMAT_RAW_PNG 8   /* raw codes, 16-bit PNG */
+#define KOLTHERMO_FORMAT_RAW_TIFF 9  /* raw codes, 16-bit TIFF */
+#define KOLTHERMO_FORMAT_TEMP_I8 10  /* temperatures, signed 8-bit map */
+#define KOLTHERMO_FORMAT_TEMP_U8 11  /* temperatures, unsigned 8-bit map */
+#define KOLTHERMO_FORMAT_TEMP_I32 12 /* temperatures, 32-bit integer map */
+#define KOLTHERMO_FORMAT_TEMP_F32 13 /* temperatures, 32-bit float map */
+
+/* Recording modes of KolThermo_RecA and KolThermo_RecW. */
+#define KOLTHERMO_RECORD_NONE 0        /* ends the recording */
+#define KOLTHERMO_RECORD_RAW 1         /* 16-bit raw codes, frame after frame */
+#define KOLTHERMO_RECORD_VIDEO 2       /* AVI of the colour frames */
+#define KOLTHERMO_RECORD_TEMPERATURE 3 /* 32-bit float temperatures, frame after frame */
+
+/* A short description of an event code, for messages people read: "file or
+ * table failed" for KOLTHERMO_CODE_FILE_OR_TABLE_FAILED, "unknown code" for
+ * any number that is not an event code. Header-only: nothing to link. */
+static inline const char* KolThermoCodeName(int code) {
+  switch (code) {
+    case KOLTHERMO_CODE_NO_FRAME_TO_SAVE:
+      return "no frame to save";
+    case KOLTHERMO_CODE_CAMERA_NOT_AVAILABLE:
+      return "camera not available";
+    case KOLTHERMO_CODE_FRAME_TRANSFER_FAILED:
+      return "frame transfer failed";
+    case KOLTHERMO_CODE_CAMERA_LOST:
+      return "camera lost";
+    case KOLTHERMO_CODE_INVALID_ARGUMENT:
+      return "invalid argument";
+    case KOLTHERMO_CODE_BUFFER_OR_MEMORY:
+      return "buffer or memory";
+    case KOLTHERMO_CODE_THREAD_NOT_STARTED:
+      return "thread not started";
+    case KOLTHERMO_CODE_DEVICE_CONTROL_FAILED:
+      return "device control failed";
+    case KOLTHERMO_CODE_FILE_OR_TABLE_FAILED:
+      return "file or table failed";
+    case KOLTHERMO_CODE_NOT_SUPPORTED:
+      return "not supported";
+    default:
+      return "unknown code";
+  }
+}
+
 /* Constant returned by KolThermo_GetDllVersion. */
 #define KOLTHERMO_DLL_VERSION 1967181
 
