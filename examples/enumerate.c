@@ -15,7 +15,6 @@
  */
 #include <stdio.h>
 
-#include "event_names.h"
 #include "kolthermo/kolthermo.h"
 
 #define SLOT_COUNT 8
@@ -51,7 +50,7 @@ int main(void) {
     } else {
       code = KolThermo_GetLastError(id);
       fprintf(stderr, "enumerate: cannot select slot %d: event code %d (%s)\n", first_slot, code,
-              EventName(code));
+              KolThermoCodeName(code));
       found = -1;
     }
   }

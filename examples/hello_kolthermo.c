@@ -20,61 +20,40 @@
 /* A misbehaving library must not keep this host looping for ever. */
 #define MAX_EVENTS_SHOWN 1000
 
-static const char* const kParameterNames[] = {
-    "image width (pixels)",
-    "image height (pixels)",
-    "frame rate (fps x 100)",
-    "recording mode",
-    "previewing",
-    "paused",
-    "recording file open",
-    "frame ring size (slots)",
-    "capture loop interval (ms)",
-    "NUC hold time (ms)",
-    "recording split size (MiB)",
-    "auto-range frame count",
-    "low colour bound (raw)",
-    "high colour bound (raw)",
-    "NUC on drift",
-    "reserved",
-    "fetch row order",
-    "mirror on save",
+/* The instance's settings, KOLTHERMO_PARAM_WIDTH to KOLTHERMO_PARAM_MIRROR_ON_SAVE. */
+struct Parameter {
+  int id;
+  const char* label;
 };
-#define PARAMETER_COUNT ((int)(sizeof kParameterNames / sizeof kParameterNames[0]))
 
-static const char* EventName(int code) {
-  switch (code) {
-    case KOLTHERMO_CODE_NO_FRAME_TO_SAVE:
-      return "no frame to save";
-    case KOLTHERMO_CODE_CAMERA_NOT_AVAILABLE:
-      return "camera not available";
-    case KOLTHERMO_CODE_FRAME_TRANSFER_FAILED:
-      return "frame transfer failed";
-    case KOLTHERMO_CODE_CAMERA_LOST:
-      return "camera lost";
-    case KOLTHERMO_CODE_INVALID_ARGUMENT:
-      return "invalid argument";
-    case KOLTHERMO_CODE_BUFFER_OR_MEMORY:
-      return "buffer or memory";
-    case KOLTHERMO_CODE_THREAD_NOT_STARTED:
-      return "thread not started";
-    case KOLTHERMO_CODE_DEVICE_CONTROL_FAILED:
-      return "device control failed";
-    case KOLTHERMO_CODE_FILE_OR_TABLE_FAILED:
-      return "file or table failed";
-    case KOLTHERMO_CODE_NOT_SUPPORTED:
-      return "not supported";
-    default:
-      return "unknown code";
-  }
-}
+static const struct Parameter kParameters[] = {
+    {KOLTHERMO_PARAM_WIDTH, "image width (pixels)"},
+    {KOLTHERMO_PARAM_HEIGHT, "image height (pixels)"},
+    {KOLTHERMO_PARAM_FRAME_RATE, "frame rate (fps x 100)"},
+    {KOLTHERMO_PARAM_RECORDING_MODE, "recording mode"},
+    {KOLTHERMO_PARAM_PREVIEWING, "previewing"},
+    {KOLTHERMO_PARAM_PAUSED, "paused"},
+    {KOLTHERMO_PARAM_RECORDING, "recording file open"},
+    {KOLTHERMO_PARAM_RING_SIZE, "frame ring size (slots)"},
+    {KOLTHERMO_PARAM_LOOP_INTERVAL, "capture loop interval (ms)"},
+    {KOLTHERMO_PARAM_NUC_HOLD, "NUC hold time (ms)"},
+    {KOLTHERMO_PARAM_SPLIT_SIZE, "recording split size (MiB)"},
+    {KOLTHERMO_PARAM_AUTO_RANGE_FRAMES, "auto-range frame count"},
+    {KOLTHERMO_PARAM_COLOR_LOW, "low colour bound (raw)"},
+    {KOLTHERMO_PARAM_COLOR_HIGH, "high colour bound (raw)"},
+    {KOLTHERMO_PARAM_NUC_ON_DRIFT, "NUC on drift"},
+    {KOLTHERMO_PARAM_RESERVED, "reserved"},
+    {KOLTHERMO_PARAM_FETCH_FLIPPED, "fetch row order"},
+    {KOLTHERMO_PARAM_MIRROR_ON_SAVE, "mirror on save"},
+};
+#define PARAMETER_COUNT ((int)(sizeof kParameters / sizeof kParameters[0]))
 
 /* Prints the queued event codes, newest first; returns how many there were. */
 static int PrintEvents(int id) {
   int count = 0;
   int code;
   while (count < MAX_EVENTS_SHOWN && (code = KolThermo_GetLastError(id)) != 0) {
-    printf("  event code %2d: %s\n", code, EventName(code));
+    printf("  event code %2d: %s\n", code, KolThermoCodeName(code));
     ++count;
   }
   if (count == 0) {
@@ -92,7 +71,7 @@ static void PrintMessages(KolThermoHWND window) {
          KolThermoHost_WaitMessage(window, 0, &message) == KOLTHERMO_HOST_MESSAGE) {
     if (message.message == KOLTHERMO_MSG_EVENT) {
       printf("  message 0x%04X: event code %d (%s)\n", message.message, (int)message.lparam,
-             EventName((int)message.lparam));
+             KolThermoCodeName((int)message.lparam));
     } else if (message.message == KOLTHERMO_MSG_FRAME_READY) {
       printf("  message 0x%04X: frame %ld ready\n", message.message, (long)message.lparam);
     } else {
@@ -137,9 +116,9 @@ int main(void) {
     printf("instance ID %d\n", id);
 
     printf("parameters:\n");
-    for (parameter = 1; parameter <= PARAMETER_COUNT; ++parameter) {
-      printf("  %2d  %-28s %d\n", parameter, kParameterNames[parameter - 1],
-             KolThermo_GetParam(id, parameter));
+    for (parameter = 0; parameter < PARAMETER_COUNT; ++parameter) {
+      printf("  %2d  %-28s %d\n", kParameters[parameter].id, kParameters[parameter].label,
+             KolThermo_GetParam(id, kParameters[parameter].id));
     }
 
     printf("event codes (newest first):\n");

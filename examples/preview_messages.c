@@ -16,7 +16,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "event_names.h"
 #include "kolthermo/kolthermo.h"
 #include "kolthermo/kolthermo_host.h"
 
@@ -51,8 +50,8 @@ int main(int argc, char** argv) {
     KolThermoHost_DestroyWindow(window);
     return 1;
   }
-  width = KolThermo_GetParam(id, 1);
-  height = KolThermo_GetParam(id, 2);
+  width = KolThermo_GetParam(id, KOLTHERMO_PARAM_WIDTH);
+  height = KolThermo_GetParam(id, KOLTHERMO_PARAM_HEIGHT);
   pixels = (size_t)width * (size_t)height;
   raw = malloc(pixels * sizeof *raw);
   celsius = malloc(pixels * sizeof *celsius);
@@ -65,7 +64,7 @@ int main(int argc, char** argv) {
   if (ok && !KolThermo_Preview(id)) {
     const int code = KolThermo_GetLastError(id);
     fprintf(stderr, "preview_messages: cannot start the preview: event code %d (%s)\n", code,
-            EventName(code));
+            KolThermoCodeName(code));
     ok = 0;
   }
   if (ok) {
@@ -75,12 +74,14 @@ int main(int argc, char** argv) {
                KOLTHERMO_HOST_MESSAGE) {
       const int code_or_frame = (int)message.lparam;
       if (message.message == KOLTHERMO_MSG_EVENT) {
-        /* Code 10 arrives at every preview start: an informative event. */
-        printf("event code %d: %s\n", code_or_frame, EventName(code_or_frame));
+        /* KOLTHERMO_CODE_NOT_SUPPORTED arrives at every preview start: an
+         * informative event (the camera lacks the reserved parameter). */
+        printf("event code %d: %s\n", code_or_frame, KolThermoCodeName(code_or_frame));
       } else if (message.message == KOLTHERMO_MSG_FRAME_READY) {
         const size_t centre = (size_t)(height / 2) * (size_t)width + (size_t)(width / 2);
         /* Both fetch by frame ID; a frame that has already left the ring of
-         * recent frames fails with code 5 and is simply skipped. */
+         * recent frames fails with KOLTHERMO_CODE_INVALID_ARGUMENT and is simply
+         * skipped. */
         if (KolThermo_GetRaw(id, code_or_frame, raw, (unsigned int)(pixels * sizeof *raw)) &&
             KolThermo_GetTemperature(id, code_or_frame, celsius,
                                      (unsigned int)(pixels * sizeof *celsius))) {

@@ -4,12 +4,13 @@
  * A recording is a request that the capture loop carries out: KolThermo_RecA
  * (path, mode) only stores it, and the loop opens the file with the next
  * frame, writes every frame it publishes, and closes the file when the
- * request changes. So the example asks for a video (mode 2), starts the
- * preview, counts frame-ready messages, then asks for mode 0 and waits until
- * parameter 7 ("recording file open") drops to 0 before it stops the preview.
+ * request changes. So the example asks for a video (KOLTHERMO_RECORD_VIDEO),
+ * starts the preview, counts frame-ready messages, then asks for
+ * KOLTHERMO_RECORD_NONE and waits until KOLTHERMO_PARAM_RECORDING ("recording
+ * file open") drops to 0 before it stops the preview.
  * Closing the preview would also close the file; stopping the recording first
  * lets a host keep its live picture running. A file that cannot be opened
- * shows as event code 9.
+ * shows as event code KOLTHERMO_CODE_FILE_OR_TABLE_FAILED (9).
  *
  * Usage: record [FILE.avi] [FRAMES]   (default: recording.avi, 30 frames)
  * Exit status: 0 when the video was recorded and closed, 1 otherwise.
@@ -17,13 +18,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "event_names.h"
 #include "kolthermo/kolthermo.h"
 #include "kolthermo/kolthermo_host.h"
 
-#define RECORDING_MODE_NONE 0
-#define RECORDING_MODE_VIDEO 2
-#define PARAM_RECORDING_OPEN 7
 /* The simulated camera sends 30 frames a second. */
 #define MESSAGE_TIMEOUT_MS 2000
 
@@ -46,7 +43,7 @@ static int WaitForFrame(KolThermoHWND window) {
          KOLTHERMO_HOST_MESSAGE) {
     if (message.message == KOLTHERMO_MSG_FRAME_READY) return 1;
     if (message.message == KOLTHERMO_MSG_EVENT) {
-      printf("event code %d: %s\n", (int)message.lparam, EventName((int)message.lparam));
+      printf("event code %d: %s\n", (int)message.lparam, KolThermoCodeName((int)message.lparam));
       if (message.lparam == KOLTHERMO_CODE_FILE_OR_TABLE_FAILED) return 0;
     }
   }
@@ -65,17 +62,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   id = KolThermo_Initialize(window);
-  if (id == 0 || !KolThermo_RecA(id, path, RECORDING_MODE_VIDEO) || !KolThermo_Preview(id)) {
+  if (id == 0 || !KolThermo_RecA(id, path, KOLTHERMO_RECORD_VIDEO) || !KolThermo_Preview(id)) {
     fprintf(stderr, "record: cannot start recording\n");
   } else {
     while (frames < frames_wanted && WaitForFrame(window)) ++frames;
-    printf("recording open: %s\n", KolThermo_GetParam(id, PARAM_RECORDING_OPEN) ? "yes" : "no");
+    printf("recording open: %s\n",
+           KolThermo_GetParam(id, KOLTHERMO_PARAM_RECORDING) ? "yes" : "no");
 
     /* Stop the recording; the capture loop closes the file at its next frame,
      * writing the measured frame rate and the frame count into the header. */
-    KolThermo_RecA(id, path, RECORDING_MODE_NONE);
+    KolThermo_RecA(id, path, KOLTHERMO_RECORD_NONE);
     while (!closed && WaitForFrame(window)) {
-      closed = KolThermo_GetParam(id, PARAM_RECORDING_OPEN) == 0;
+      closed = KolThermo_GetParam(id, KOLTHERMO_PARAM_RECORDING) == 0;
     }
     KolThermo_Close(id);
   }

@@ -11,22 +11,22 @@
  */
 #include <stdio.h>
 
-#include "event_names.h"
 #include "kolthermo/kolthermo.h"
 
 struct StillFormat {
-  int number;           /* the format argument of KolThermo_SaveA */
+  int number;           /* KOLTHERMO_FORMAT_*, the format argument of KolThermo_SaveA */
   const char* file;     /* file name inside the output directory */
   const char* contents; /* what the file holds */
 };
 
 static const struct StillFormat kFormats[] = {
-    {0, "frame.bmp", "false-colour BMP"},
-    {3, "frame.jpg", "false-colour JPEG, quality 70"},
-    {5, "frame.png", "false-colour PNG"},
-    {8, "frame_raw.png", "raw codes, 16-bit greyscale PNG"},
-    {7, "frame_raw.bin", "raw codes, 16-bit little-endian dump"},
-    {13, "frame_celsius.f32", "temperatures, 32-bit floats (-999.0 without a table)"},
+    {KOLTHERMO_FORMAT_BMP, "frame.bmp", "false-colour BMP"},
+    {KOLTHERMO_FORMAT_JPEG70, "frame.jpg", "false-colour JPEG, quality 70"},
+    {KOLTHERMO_FORMAT_PNG, "frame.png", "false-colour PNG"},
+    {KOLTHERMO_FORMAT_RAW_PNG, "frame_raw.png", "raw codes, 16-bit greyscale PNG"},
+    {KOLTHERMO_FORMAT_RAW, "frame_raw.bin", "raw codes, 16-bit little-endian dump"},
+    {KOLTHERMO_FORMAT_TEMP_F32, "frame_celsius.f32",
+     "temperatures, 32-bit floats (-999.0 without a table)"},
 };
 #define FORMAT_COUNT ((int)(sizeof kFormats / sizeof kFormats[0]))
 
@@ -65,11 +65,12 @@ int main(int argc, char** argv) {
       printf("saved %s (format %d: %s)\n", path, kFormats[i].number, kFormats[i].contents);
       ++saved;
     } else {
-      /* A failed save queues its reason: 9 for a file that cannot be
-       * written, 10 for a format this build of the library lacks. */
+      /* A failed save queues its reason: KOLTHERMO_CODE_FILE_OR_TABLE_FAILED
+       * for a file that cannot be written, KOLTHERMO_CODE_NOT_SUPPORTED for a
+       * format this build of the library lacks. */
       const int code = KolThermo_GetLastError(id);
       fprintf(stderr, "save_still: %s (format %d) not saved: event code %d (%s)\n", path,
-              kFormats[i].number, code, EventName(code));
+              kFormats[i].number, code, KolThermoCodeName(code));
     }
   }
 

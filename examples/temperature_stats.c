@@ -19,7 +19,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "event_names.h"
 #include "kolthermo/kolthermo.h"
 
 #define NO_TEMPERATURE (-999.0f)
@@ -69,15 +68,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!KolThermo_SetTableA(id, argv[1])) {
-    const int code = KolThermo_GetLastError(id); /* 9 for a missing or broken table */
+    /* KOLTHERMO_CODE_FILE_OR_TABLE_FAILED for a missing or broken table */
+    const int code = KolThermo_GetLastError(id);
     fprintf(stderr, "temperature_stats: cannot load %s: event code %d (%s)\n", argv[1], code,
-            EventName(code));
+            KolThermoCodeName(code));
     KolThermo_Release(id);
     return 1;
   }
 
-  width = KolThermo_GetParam(id, 1);  /* 384 */
-  height = KolThermo_GetParam(id, 2); /* 288 */
+  width = KolThermo_GetParam(id, KOLTHERMO_PARAM_WIDTH);   /* 384 */
+  height = KolThermo_GetParam(id, KOLTHERMO_PARAM_HEIGHT); /* 288 */
   size_bytes = (unsigned int)((size_t)width * (size_t)height * sizeof *celsius);
   celsius = malloc(size_bytes);
   for (frame = 1; celsius != NULL && frame <= frames_wanted; ++frame) {
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
       frames_ok += PrintStatistics(frame, celsius, width, height);
     } else {
       const int code = KolThermo_GetLastError(id);
-      printf("frame %d: not acquired (event code %d: %s)\n", frame, code, EventName(code));
+      printf("frame %d: not acquired (event code %d: %s)\n", frame, code, KolThermoCodeName(code));
     }
   }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "event_codes.h"
 #include "kolthermo/kolthermo_host.h"
 #include "options.h"
 #include "replacement_file.h"
@@ -20,6 +19,10 @@ constexpr int kMaxCodesDrained = 10000;
 constexpr int kNameBufferBytes = 64;
 
 }  // namespace
+
+std::string DescribeEventCode(int code) {
+  return "code " + std::to_string(code) + " (" + KolThermoCodeName(code) + ")";
+}
 
 std::optional<std::string> CameraNameAt(int instance_id, int slot) {
   char name[kNameBufferBytes] = {};

@@ -73,7 +73,8 @@ class CameraSession {
   // the event code.
   void Save(const std::string& path, int format);
 
-  // Asks for a recording (mode 0 ends one); throws Failure when refused.
+  // Asks for a recording (KOLTHERMO_RECORD_NONE ends one); throws Failure when
+  // refused.
   void RequestRecording(const std::string& path, int mode);
 
   // Stops acquisition; an open recording is finished and closed.
@@ -100,5 +101,9 @@ class CameraSession {
 
 // The display name of the camera in `slot`, or nothing when the slot is empty.
 std::optional<std::string> CameraNameAt(int instance_id, int slot);
+
+// "code 9 (file or table failed)": an event code as the tool's messages show
+// it, described by the public header's KolThermoCodeName.
+std::string DescribeEventCode(int code);
 
 }  // namespace kt::cli

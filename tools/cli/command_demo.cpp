@@ -153,7 +153,7 @@ int RunDemo(const ParsedOptions& options) {
 
   PrintStep(4, "video");
   RecordingPlan plan;
-  plan.mode = kRecordVideo;
+  plan.mode = KOLTHERMO_RECORD_VIDEO;
   plan.path = folder / "scene.avi";
   plan.frames = video_frames;
   plan.label = "video";

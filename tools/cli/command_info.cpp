@@ -5,31 +5,37 @@
 
 #include "camera_session.h"
 #include "command.h"
-#include "event_codes.h"
 #include "kolthermo/kolthermo.h"
 
 namespace kt::cli {
 namespace {
 
-constexpr std::array<const char*, 18> kParameterNames{
-    "image width (pixels)",
-    "image height (pixels)",
-    "frame rate (fps x 100)",
-    "recording mode (0 none, 1 raw, 2 video, 3 temperature)",
-    "previewing",
-    "paused",
-    "recording file open",
-    "frame ring size (slots)",
-    "capture loop interval (ms)",
-    "NUC hold time (ms)",
-    "recording split size (MiB)",
-    "auto-range frame count (-1 always)",
-    "low colour bound (raw code)",
-    "high colour bound (raw code)",
-    "NUC on drift",
-    "reserved",
-    "fetch row order (0 bottom row first)",
-    "mirror on save",
+struct InfoParameter {
+  int id;
+  const char* label;
+};
+
+// The instance's settings, in id order.
+constexpr std::array kParameters{
+    InfoParameter{KOLTHERMO_PARAM_WIDTH, "image width (pixels)"},
+    InfoParameter{KOLTHERMO_PARAM_HEIGHT, "image height (pixels)"},
+    InfoParameter{KOLTHERMO_PARAM_FRAME_RATE, "frame rate (fps x 100)"},
+    InfoParameter{KOLTHERMO_PARAM_RECORDING_MODE,
+                  "recording mode (0 none, 1 raw, 2 video, 3 temperature)"},
+    InfoParameter{KOLTHERMO_PARAM_PREVIEWING, "previewing"},
+    InfoParameter{KOLTHERMO_PARAM_PAUSED, "paused"},
+    InfoParameter{KOLTHERMO_PARAM_RECORDING, "recording file open"},
+    InfoParameter{KOLTHERMO_PARAM_RING_SIZE, "frame ring size (slots)"},
+    InfoParameter{KOLTHERMO_PARAM_LOOP_INTERVAL, "capture loop interval (ms)"},
+    InfoParameter{KOLTHERMO_PARAM_NUC_HOLD, "NUC hold time (ms)"},
+    InfoParameter{KOLTHERMO_PARAM_SPLIT_SIZE, "recording split size (MiB)"},
+    InfoParameter{KOLTHERMO_PARAM_AUTO_RANGE_FRAMES, "auto-range frame count (-1 always)"},
+    InfoParameter{KOLTHERMO_PARAM_COLOR_LOW, "low colour bound (raw code)"},
+    InfoParameter{KOLTHERMO_PARAM_COLOR_HIGH, "high colour bound (raw code)"},
+    InfoParameter{KOLTHERMO_PARAM_NUC_ON_DRIFT, "NUC on drift"},
+    InfoParameter{KOLTHERMO_PARAM_RESERVED, "reserved"},
+    InfoParameter{KOLTHERMO_PARAM_FETCH_FLIPPED, "fetch row order (0 bottom row first)"},
+    InfoParameter{KOLTHERMO_PARAM_MIRROR_ON_SAVE, "mirror on save"},
 };
 
 int RunInfo(const ParsedOptions& options) {
@@ -38,10 +44,9 @@ int RunInfo(const ParsedOptions& options) {
   std::printf("library version  %d (0x%08X)\n", version, static_cast<unsigned>(version));
   std::printf("camera           slot %d, %s\n", session.slot(), session.CameraName().c_str());
   std::printf("parameters:\n");
-  for (size_t i = 0; i < kParameterNames.size(); ++i) {
-    const int parameter = static_cast<int>(i) + 1;
-    std::printf("  %2d  %-54s %d\n", parameter, kParameterNames[i],
-                KolThermo_GetParam(session.id(), parameter));
+  for (const InfoParameter& parameter : kParameters) {
+    std::printf("  %2d  %-54s %d\n", parameter.id, parameter.label,
+                KolThermo_GetParam(session.id(), parameter.id));
   }
   session.DiscardCodes();
   if (const std::optional<float> internal = session.InternalTemperature()) {

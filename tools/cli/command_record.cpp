@@ -38,7 +38,7 @@ int RunRecord(const ParsedOptions& options) {
                   .value_or("kolthermo-record" + std::string(RecordingExtension(*mode)));
   if (plan.path.empty()) throw UsageError("empty --output file name");
   const std::optional<std::string> table = options.Value("--table");
-  if (*mode == kRecordTemperature && !table) {
+  if (*mode == KOLTHERMO_RECORD_TEMPERATURE && !table) {
     std::fprintf(stderr,
                  "kolthermo record: no --table: every temperature recorded marks "
                  "'no temperature'\n");

@@ -9,7 +9,6 @@
 
 #include "camera_session.h"
 #include "command.h"
-#include "event_codes.h"
 #include "frame_stats.h"
 #include "kolthermo/kolthermo.h"
 #include "stop_request.h"
@@ -20,7 +19,6 @@ namespace {
 
 constexpr double kMaxSeconds = 7 * 24 * 3600.0;
 constexpr int kFrameTimeoutMs = 8000;
-constexpr int kParamFramesPerSecondX100 = 3;
 // A terminal line is redrawn at most this often; logs get one line a second.
 constexpr auto kTerminalRefresh = std::chrono::milliseconds(100);
 constexpr auto kLogRefresh = std::chrono::seconds(1);
@@ -100,7 +98,7 @@ int RunWatch(const ParsedOptions& options) {
       }
       internal_text = text;
     }
-    const double fps = KolThermo_GetParam(session.id(), kParamFramesPerSecondX100) / 100.0;
+    const double fps = KolThermo_GetParam(session.id(), KOLTHERMO_PARAM_FRAME_RATE) / 100.0;
     const std::string figures = TemperatureFigures(session, wait.frame_id);
     std::printf("%s%5.1f fps  %s  %s%s", terminal ? "\r" : "", fps, figures.c_str(),
                 internal_text.c_str(), terminal ? "\033[K" : "\n");

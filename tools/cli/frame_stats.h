@@ -20,7 +20,7 @@ struct FrameStats {
 };
 
 // `temperatures` holds width * height values with rows bottom first (as a
-// frame is fetched with parameter 17 at 0); -999 marks a pixel without a
+// frame is fetched with KOLTHERMO_PARAM_FETCH_FLIPPED at 0); -999 marks a pixel without a
 // temperature. Nothing when no pixel has a temperature or the size is wrong.
 std::optional<FrameStats> ComputeFrameStats(std::span<const float> temperatures, int width,
                                             int height);

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 
-#include "event_codes.h"
 #include "file_report.h"
 #include "kolthermo/kolthermo.h"
 #include "options.h"
@@ -13,8 +12,6 @@ namespace kt::cli {
 namespace {
 
 constexpr int kFrameTimeoutMs = 8000;
-constexpr int kParamRecordingFileOpen = 7;
-constexpr int kParamSplitMib = 11;
 constexpr uintmax_t kRawFrameBytes = kImagePixels * 2;
 constexpr uintmax_t kTemperatureFrameBytes = kImagePixels * 4;
 // File timestamps come from a coarser clock than the one read before the
@@ -24,12 +21,12 @@ constexpr auto kTimestampSlack = std::chrono::seconds(1);
 long long FramesInFiles(int mode, const std::vector<std::filesystem::path>& files) {
   long long frames = 0;
   for (const auto& file : files) {
-    if (mode == kRecordVideo) {
+    if (mode == KOLTHERMO_RECORD_VIDEO) {
       frames += AviFrameCount(file).value_or(0);
     } else {
       const uintmax_t bytes = FileSize(file).value_or(0);
       frames += static_cast<long long>(
-          bytes / (mode == kRecordRaw ? kRawFrameBytes : kTemperatureFrameBytes));
+          bytes / (mode == KOLTHERMO_RECORD_RAW ? kRawFrameBytes : kTemperatureFrameBytes));
     }
   }
   return frames;
@@ -38,17 +35,17 @@ long long FramesInFiles(int mode, const std::vector<std::filesystem::path>& file
 }  // namespace
 
 std::optional<int> ParseRecordingMode(std::string_view name) {
-  if (name == "video") return kRecordVideo;
-  if (name == "raw") return kRecordRaw;
-  if (name == "temperature") return kRecordTemperature;
+  if (name == "video") return KOLTHERMO_RECORD_VIDEO;
+  if (name == "raw") return KOLTHERMO_RECORD_RAW;
+  if (name == "temperature") return KOLTHERMO_RECORD_TEMPERATURE;
   return std::nullopt;
 }
 
 std::string_view RecordingModeName(int mode) {
   switch (mode) {
-    case kRecordRaw:
+    case KOLTHERMO_RECORD_RAW:
       return "raw";
-    case kRecordTemperature:
+    case KOLTHERMO_RECORD_TEMPERATURE:
       return "temperature";
     default:
       return "video";
@@ -57,9 +54,9 @@ std::string_view RecordingModeName(int mode) {
 
 std::string_view RecordingExtension(int mode) {
   switch (mode) {
-    case kRecordRaw:
+    case KOLTHERMO_RECORD_RAW:
       return ".raw";
-    case kRecordTemperature:
+    case KOLTHERMO_RECORD_TEMPERATURE:
       return ".f32";
     default:
       return ".avi";
@@ -67,7 +64,8 @@ std::string_view RecordingExtension(int mode) {
 }
 
 RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan) {
-  if (plan.split_mib && KolThermo_SetParam(session.id(), kParamSplitMib, *plan.split_mib) == 0) {
+  if (plan.split_mib &&
+      KolThermo_SetParam(session.id(), KOLTHERMO_PARAM_SPLIT_SIZE, *plan.split_mib) == 0) {
     throw Failure("cannot set the split size: " + session.NewestCodeText());
   }
   const auto since = std::filesystem::file_time_type::clock::now() - kTimestampSlack;
@@ -110,7 +108,7 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
     }
     if (!failure.empty()) break;
     if (!file_open) {
-      file_open = KolThermo_GetParam(session.id(), kParamRecordingFileOpen) != 0;
+      file_open = KolThermo_GetParam(session.id(), KOLTHERMO_PARAM_RECORDING) != 0;
       if (file_open) start = std::chrono::steady_clock::now();
       continue;
     }
@@ -133,7 +131,7 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
   // are written and the file closed before KolThermo_Close returns.
   session.Close();
   // Withdraw the request, so a later preview of this instance records nothing.
-  KolThermo_RecA(session.id(), plan.path.string().c_str(), 0);
+  KolThermo_RecA(session.id(), plan.path.string().c_str(), KOLTHERMO_RECORD_NONE);
   outcome.seconds = elapsed();
   if (!failure.empty()) {
     progress.Finish("failed");

@@ -14,17 +14,12 @@
 
 namespace kt::cli {
 
-// Recording modes of KolThermo_RecA.
-inline constexpr int kRecordRaw = 1;
-inline constexpr int kRecordVideo = 2;
-inline constexpr int kRecordTemperature = 3;
-
 struct RecordingPlan {
-  int mode = kRecordVideo;
+  int mode = KOLTHERMO_RECORD_VIDEO;
   std::filesystem::path path;
   std::optional<int> frames;      // stop after this many frames...
   std::optional<double> seconds;  // ...or after this long
-  std::optional<int> split_mib;   // parameter 11 when given
+  std::optional<int> split_mib;   // KOLTHERMO_PARAM_SPLIT_SIZE when given
   std::string label = "recording";
   bool terminal = false;  // progress bar or plain lines
 };

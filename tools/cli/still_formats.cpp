@@ -2,24 +2,34 @@
 
 #include <array>
 
+#include "kolthermo/kolthermo.h"
+
 namespace kt::cli {
 namespace {
 
 constexpr std::array kFormats{
-    StillFormat{"bmp", 0, ".bmp", "false-colour BMP, 24 bits", false},
-    StillFormat{"colour-raw", 1, ".bgr", "false-colour pixel dump (blue-green-red rows)", false},
-    StillFormat{"jpeg", 2, ".jpg", "false-colour JPEG, quality 100", false},
-    StillFormat{"jpeg70", 3, ".jpg", "false-colour JPEG, quality 70", false},
-    StillFormat{"jpeg20", 4, ".jpg", "false-colour JPEG, quality 20", false},
-    StillFormat{"png", 5, ".png", "false-colour PNG, 8 bits per sample", false},
-    StillFormat{"tiff", 6, ".tiff", "false-colour TIFF, 8 bits per sample", false},
-    StillFormat{"raw", 7, ".raw", "raw 16-bit sensor codes, pixel dump", false},
-    StillFormat{"raw-png", 8, ".png", "raw 16-bit sensor codes, greyscale PNG", false},
-    StillFormat{"raw-tiff", 9, ".tiff", "raw 16-bit sensor codes, greyscale TIFF", false},
-    StillFormat{"temp-i8", 10, ".i8", "temperature map, signed 8-bit degrees", true},
-    StillFormat{"temp-u8", 11, ".u8", "temperature map, unsigned 8-bit degrees", true},
-    StillFormat{"temp-i32", 12, ".i32", "temperature map, 32-bit integer degrees", true},
-    StillFormat{"temp-f32", 13, ".f32", "temperature map, 32-bit float degrees", true},
+    StillFormat{"bmp", KOLTHERMO_FORMAT_BMP, ".bmp", "false-colour BMP, 24 bits", false},
+    StillFormat{"colour-raw", KOLTHERMO_FORMAT_COLOR_RAW, ".bgr",
+                "false-colour pixel dump (blue-green-red rows)", false},
+    StillFormat{"jpeg", KOLTHERMO_FORMAT_JPEG, ".jpg", "false-colour JPEG, quality 100", false},
+    StillFormat{"jpeg70", KOLTHERMO_FORMAT_JPEG70, ".jpg", "false-colour JPEG, quality 70", false},
+    StillFormat{"jpeg20", KOLTHERMO_FORMAT_JPEG20, ".jpg", "false-colour JPEG, quality 20", false},
+    StillFormat{"png", KOLTHERMO_FORMAT_PNG, ".png", "false-colour PNG, 8 bits per sample", false},
+    StillFormat{"tiff", KOLTHERMO_FORMAT_TIFF, ".tiff", "false-colour TIFF, 8 bits per sample",
+                false},
+    StillFormat{"raw", KOLTHERMO_FORMAT_RAW, ".raw", "raw 16-bit sensor codes, pixel dump", false},
+    StillFormat{"raw-png", KOLTHERMO_FORMAT_RAW_PNG, ".png",
+                "raw 16-bit sensor codes, greyscale PNG", false},
+    StillFormat{"raw-tiff", KOLTHERMO_FORMAT_RAW_TIFF, ".tiff",
+                "raw 16-bit sensor codes, greyscale TIFF", false},
+    StillFormat{"temp-i8", KOLTHERMO_FORMAT_TEMP_I8, ".i8", "temperature map, signed 8-bit degrees",
+                true},
+    StillFormat{"temp-u8", KOLTHERMO_FORMAT_TEMP_U8, ".u8",
+                "temperature map, unsigned 8-bit degrees", true},
+    StillFormat{"temp-i32", KOLTHERMO_FORMAT_TEMP_I32, ".i32",
+                "temperature map, 32-bit integer degrees", true},
+    StillFormat{"temp-f32", KOLTHERMO_FORMAT_TEMP_F32, ".f32",
+                "temperature map, 32-bit float degrees", true},
 };
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace kt::cli {
 
 struct StillFormat {
   std::string_view name;       // "png"
-  int number;                  // the format number KolThermo_SaveA takes
+  int number;                  // KOLTHERMO_FORMAT_*, as KolThermo_SaveA takes it
   std::string_view extension;  // ".png", for default file names
   std::string_view what;       // one line for --help
   bool needs_table;            // a temperature map: meaningless without a table
