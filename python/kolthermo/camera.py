@@ -10,6 +10,7 @@ from typing import Any, Callable, List, Optional, Union
 import numpy as np
 
 from . import _files, _strings
+from ._header_enum import member_or_int
 from ._library import library
 from ._parameter import Parameter, flag, int32
 from .constants import Param, RecordingMode, recording_mode_number, save_format_number
@@ -218,7 +219,7 @@ class Camera:
         Param.RECORDING_MODE,
         "The requested recording mode.",
         writable=False,
-        to_python=lambda value: RecordingMode(value) if 0 <= value <= 3 else value,
+        to_python=lambda value: member_or_int(RecordingMode, value),
     )
     previewing = Parameter(Param.PREVIEWING, "True while previewing.", writable=False, to_python=bool)
     paused = Parameter(

@@ -1,52 +1,29 @@
-"""Parameter ids, still-image formats and recording modes, by name."""
+"""Parameter ids, still-image formats and recording modes, by name.
+
+The numbers come from the public header through the generated _names.py.
+"""
 
 from __future__ import annotations
 
-import enum
 from typing import Union
 
+from ._header_enum import header_enum
 
-class Param(enum.IntEnum):
-    """Instance parameters of KolThermo_GetParam / KolThermo_SetParam."""
+Param = header_enum(
+    "Param",
+    "PARAM_",
+    "Instance parameters of KolThermo_GetParam / KolThermo_SetParam (KOLTHERMO_PARAM_*).",
+    __name__,
+)
 
-    WIDTH = 1
-    HEIGHT = 2
-    FRAME_RATE = 3  # frames per second x 100, measured while previewing
-    RECORDING_MODE = 4
-    PREVIEWING = 5
-    PAUSED = 6
-    RECORDING = 7  # 1 while a recording file is open
-    RING_SIZE = 8
-    LOOP_INTERVAL = 9  # ms
-    NUC_HOLD = 10  # ms
-    SPLIT_SIZE = 11  # MiB
-    AUTO_RANGE_FRAMES = 12
-    COLOR_LOW = 13  # raw code
-    COLOR_HIGH = 14  # raw code
-    NUC_ON_DRIFT = 15
-    RESERVED = 16
-    FETCH_FLIPPED = 17  # row order of fetched frames
-    MIRROR_ON_SAVE = 18  # row order of stills and recordings
-
-
-class SaveFormat(enum.IntEnum):
-    """Format numbers of KolThermo_SaveW."""
-
-    BMP = 0
-    COLOUR_RAW = 1
-    JPEG = 2
-    JPEG70 = 3
-    JPEG20 = 4
-    PNG = 5
-    TIFF = 6
-    RAW = 7
-    RAW_PNG = 8
-    RAW_TIFF = 9
-    TEMP_I8 = 10
-    TEMP_U8 = 11
-    TEMP_I32 = 12
-    TEMP_F32 = 13
-
+# COLOUR_RAW keeps the spelling the package used before the header named it.
+SaveFormat = header_enum(
+    "SaveFormat",
+    "FORMAT_",
+    "Format numbers of KolThermo_SaveW (KOLTHERMO_FORMAT_*).",
+    __name__,
+    spellings={"COLOR_RAW": "COLOUR_RAW"},
+)
 
 SAVE_FORMAT_NAMES = {
     "bmp": SaveFormat.BMP,
@@ -67,13 +44,12 @@ SAVE_FORMAT_NAMES = {
 }
 
 
-class RecordingMode(enum.IntEnum):
-    """Recording modes of KolThermo_RecW."""
-
-    NONE = 0
-    RAW = 1  # 16-bit raw codes, frame after frame
-    VIDEO = 2  # AVI of the colour frames
-    TEMPERATURE = 3  # 32-bit float temperatures, frame after frame
+RecordingMode = header_enum(
+    "RecordingMode",
+    "RECORD_",
+    "Recording modes of KolThermo_RecW (KOLTHERMO_RECORD_*).",
+    __name__,
+)
 
 
 RECORDING_MODE_NAMES = {

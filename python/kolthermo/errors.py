@@ -4,48 +4,32 @@ from __future__ import annotations
 
 import enum
 
+from . import _names
+from ._header_enum import header_enum, member_or_int
 
-class EventCode(enum.IntEnum):
-    """The library's event codes. NONE marks a failure that queued no code."""
 
-    NONE = 0
-    NO_FRAME_TO_SAVE = 1
-    CAMERA_NOT_AVAILABLE = 2
-    FRAME_TRANSFER_FAILED = 3
-    CAMERA_LOST = 4
-    INVALID_ARGUMENT = 5
-    BUFFER_OR_MEMORY = 6
-    THREAD_NOT_STARTED = 7
-    DEVICE_CONTROL_FAILED = 8
-    FILE_OR_TABLE_FAILED = 9
-    NOT_SUPPORTED = 10
-
+class _EventCodeLookup(enum.IntEnum):
     @classmethod
     def of(cls, value: int) -> "EventCode | int":
         """The member for ``value``; a value the library never stores stays an int."""
-        try:
-            return cls(value)
-        except ValueError:
-            return value
+        return member_or_int(cls, value)
 
 
-_DESCRIPTIONS = {
-    EventCode.NONE: "failed without an event code",
-    EventCode.NO_FRAME_TO_SAVE: "no frame to save",
-    EventCode.CAMERA_NOT_AVAILABLE: "camera not available",
-    EventCode.FRAME_TRANSFER_FAILED: "frame transfer failed",
-    EventCode.CAMERA_LOST: "camera lost",
-    EventCode.INVALID_ARGUMENT: "invalid argument",
-    EventCode.BUFFER_OR_MEMORY: "buffer or memory",
-    EventCode.THREAD_NOT_STARTED: "thread not started",
-    EventCode.DEVICE_CONTROL_FAILED: "device control failed",
-    EventCode.FILE_OR_TABLE_FAILED: "file or table failed",
-    EventCode.NOT_SUPPORTED: "not supported",
-}
+EventCode = header_enum(
+    "EventCode",
+    "CODE_",
+    "The library's event codes (KOLTHERMO_CODE_*). NONE marks a failure that queued no code.",
+    __name__,
+    base=_EventCodeLookup,
+    leading=[("NONE", 0)],  # the package's own: the library never queues a 0
+)
+
+# KolThermoCodeName's descriptions; NONE's is the package's own.
+_DESCRIPTIONS = {EventCode.NONE: "failed without an event code", **_names.CODE_NAMES}
 
 
 def describe(code: int) -> str:
-    return _DESCRIPTIONS.get(code, "unknown code")  # type: ignore[call-overload]
+    return _DESCRIPTIONS.get(code, _names.UNKNOWN_CODE_NAME)  # type: ignore[call-overload]
 
 
 class KolThermoError(Exception):

@@ -11,15 +11,16 @@ import ctypes
 import threading
 from typing import AsyncIterator, Iterator, NamedTuple, Optional, Tuple, Union
 
+from . import _names
 from ._library import HostMessage, library
 from .errors import EventCode
 
-MSG_FRAME_READY = 0x8002
-MSG_EVENT = 0x8003
-QUEUE_LIMIT = 10000
+MSG_FRAME_READY = _names.MSG_FRAME_READY
+MSG_EVENT = _names.MSG_EVENT
+QUEUE_LIMIT = _names.HOST_QUEUE_LIMIT
 
-_HOST_MESSAGE = 1
-_HOST_TIMEOUT = 0
+_HOST_MESSAGE = _names.HOST_MESSAGE
+_HOST_TIMEOUT = _names.HOST_TIMEOUT
 _CLOSED = object()  # ends an asyncio iteration when the window closes
 
 

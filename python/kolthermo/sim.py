@@ -8,25 +8,21 @@ process starts. Every function raises ValueError when the library refuses
 from __future__ import annotations
 
 import ctypes
-import enum
 from contextlib import contextmanager
 from typing import Iterator
 
+from ._header_enum import header_enum
 from ._library import library
 
+# Faults of set_fault; UNPLUG_AFTER_REQUESTS with 0 unplugs at once.
+Fault = header_enum(
+    "Fault", "SIM_FAULT_", "Simulated faults (KOLTHERMO_SIM_FAULT_*).", __name__
+)
 
-class Fault(enum.IntEnum):
-    SHORT_FRAMES = 1  # the next `value` frames arrive short
-    FAIL_TRANSFERS = 2  # the next `value` frame transfers fail
-    STALL_FRAMES = 3  # 1: frames stop; 0: they resume
-    FAIL_REGISTER_READS = 4  # 1: register reads fail; 0: they work
-    UNPLUG_AFTER_REQUESTS = 5  # unplug after `value` more requests (0: now)
-
-
-class Scene(enum.IntEnum):
-    DEFAULT = 0  # a room with a person, a hot mug and a cold pack
-    UNIFORM = 1  # every pixel at one temperature (-40 to 250 degrees)
-    ALL_CODES = 2  # pixel p (top row first) reads raw code p % 16384
+# Scenes of set_scene; UNIFORM shows one temperature from -40 to 250 degrees.
+Scene = header_enum(
+    "Scene", "SIM_SCENE_", "Simulated scenes (KOLTHERMO_SIM_SCENE_*).", __name__
+)
 
 
 DEFAULT_FRAME_RATE = 30.0

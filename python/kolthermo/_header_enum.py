@@ -1,0 +1,45 @@
+"""Enums whose members are the public headers' named numbers (see _names.py)."""
+
+from __future__ import annotations
+
+import enum
+from typing import Mapping, Optional, Sequence, Tuple, Type, TypeVar, Union
+
+from . import _names
+
+E = TypeVar("E", bound=enum.IntEnum)
+
+
+def header_enum(
+    name: str,
+    prefix: str,
+    doc: str,
+    module: str,
+    base: Type[E] = enum.IntEnum,  # type: ignore[assignment]
+    spellings: Optional[Mapping[str, str]] = None,
+    leading: Sequence[Tuple[str, int]] = (),
+) -> Type[E]:
+    """An IntEnum ``name`` (defined in ``module``) of the KOLTHERMO_<prefix>* macros.
+
+    Members are named without the prefix and come in header order. ``spellings``
+    renames a member whose Python name is older than the header's name for it;
+    ``leading`` members of the package's own come first. ``base`` may be a
+    member-less IntEnum subclass that brings methods.
+    """
+    spellings = spellings or {}
+    members = list(leading) + [
+        (spellings.get(macro[len(prefix) :], macro[len(prefix) :]), value)
+        for macro, value in vars(_names).items()
+        if macro.startswith(prefix) and isinstance(value, int)  # not CODE_NAMES
+    ]
+    made = base(name, members, module=module, qualname=name)  # type: ignore[call-overload]
+    made.__doc__ = doc
+    return made
+
+
+def member_or_int(kind: Type[E], value: int) -> Union[E, int]:
+    """The member for ``value``; a value without one stays an int."""
+    try:
+        return kind(value)
+    except ValueError:
+        return value
