@@ -107,11 +107,10 @@ def main() -> int:
     args = parser.parse_args()
     try:
         headers = [(path, (ROOT / path).read_text(encoding="utf-8")) for path in HEADERS]
-        text = render(headers)
+        args.output.write_text(render(headers), encoding="utf-8")
     except (OSError, HeaderError) as error:
         print(f"generate-python-names: {error}", file=sys.stderr)
         return 1
-    args.output.write_text(text, encoding="utf-8")
     return 0
 
 
