@@ -7,6 +7,7 @@
 // frames a second the step alone could take.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 
 #include "camera/code_store.h"
@@ -35,24 +36,27 @@ struct Fixture {
     std::string error;
     test::WriteFileBytes(dir.Path("table.bin"),
                          table_writer::EncodeTable({table_writer::Layout::k4000}, &error));
-    camera.Initialize(nullptr);
-    camera.SetParam(KOLTHERMO_PARAM_NUC_HOLD, 0);  // no NUC hold after the table loads
-    const bool loaded = camera.SetTable(dir.Wide("table.bin").c_str());
-    const int32_t frame_id = camera.OneShot();
+    // Made after the camera is attached: the device looks for cameras as it
+    // is constructed.
+    camera = std::make_unique<CKolThermo>();
+    camera->Initialize(nullptr);
+    camera->SetParam(KOLTHERMO_PARAM_NUC_HOLD, 0);  // no NUC hold after the table loads
+    const bool loaded = camera->SetTable(dir.Wide("table.bin").c_str());
+    const int32_t frame_id = camera->OneShot();
     const bool created = frame.raw.Create(kFrameWidth, kFrameHeight, 16) != 0 &&
                          frame.colour.Create(kFrameWidth, kFrameHeight, 24) != 0;
     // Parameter 17 is 0: the copies keep the stored row order.
     const bool copied =
         created && frame_id != 0 &&
-        camera.GetRaw(frame_id, frame.raw.pixels(),
-                      static_cast<uint32_t>(frame.raw.stride() * frame.raw.height())) &&
-        camera.GetColor(frame_id, frame.colour.pixels(),
-                        static_cast<uint32_t>(frame.colour.stride() * frame.colour.height()));
+        camera->GetRaw(frame_id, frame.raw.pixels(),
+                       static_cast<uint32_t>(frame.raw.stride() * frame.raw.height())) &&
+        camera->GetColor(frame_id, frame.colour.pixels(),
+                         static_cast<uint32_t>(frame.colour.stride() * frame.colour.height()));
     ready = loaded && copied;
   }
   sim::ScopedSimDriver sim;
   test::TempDir dir;
-  CKolThermo camera;
+  std::unique_ptr<CKolThermo> camera;
   FrameSlot frame;
   bool ready = false;
 };
@@ -82,7 +86,7 @@ void BM_WriteRecordingFrame(benchmark::State& state) {
   }
   int64_t in_file = 0;
   for (auto _ : state) {
-    recorder.RecordFrame(f.frame, f.camera.table(), settings);
+    recorder.RecordFrame(f.frame, f.camera->table(), settings);
     if (!recorder.is_recording()) {
       state.SkipWithError("a frame write failed");
       break;
