@@ -28,18 +28,15 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Start(int id) {
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_OneShot(int id) {
-  return CallInstance(id, 0,
-                      [](CKolThermo& instance) { return static_cast<int>(instance.OneShot()); });
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.OneShot(); });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Trigger(int id) {
-  return CallInstance(id, 0,
-                      [](CKolThermo& instance) { return static_cast<int>(instance.Trigger()); });
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Trigger(); });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetNewID(int id) {
-  return CallInstance(id, 0,
-                      [](CKolThermo& instance) { return static_cast<int>(instance.GetNewID()); });
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.GetNewID(); });
 }
 
 }  // extern "C"

@@ -45,6 +45,9 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetWindowHandle(int id, KolThermoHWND
   });
 }
 
+// The library drives one camera model, so there is no type to choose: the call
+// is refused with code 10 and changes nothing, whatever the argument. Intended,
+// not unfinished: hosts that still make the call learn that it has no effect.
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetCameraType(int id, int /*camera_type*/) {
   return CallInstance(id, 0, [](CKolThermo& instance) {
     instance.Raise(kt::EventCode::kNotSupported);

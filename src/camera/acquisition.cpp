@@ -17,17 +17,17 @@
 
 namespace kt {
 
-Acquisition::Acquisition(const Parts& parts)
-    : device_(parts.device),
-      ring_(parts.ring),
-      recorder_(parts.recorder),
-      colour_(parts.colour),
-      table_(parts.table),
-      display_(parts.display),
-      codes_(parts.codes),
-      settings_(parts.settings),
-      parameters_(parts.parameters),
-      recorded_internal_temperature_(parts.recorded_internal_temperature),
+Acquisition::Acquisition(const Collaborators& with)
+    : device_(with.device),
+      ring_(with.ring),
+      recorder_(with.recorder),
+      colour_(with.colour),
+      table_(with.table),
+      display_(with.display),
+      codes_(with.codes),
+      settings_(with.settings),
+      parameters_(with.parameters),
+      recorded_internal_temperature_(with.recorded_internal_temperature),
       rate_window_start_(platform::TimerTickMs()) {}
 
 Acquisition::~Acquisition() {
@@ -295,10 +295,11 @@ int32_t Acquisition::OneShot() {
 int32_t Acquisition::Trigger() {
   MutexLock control(control_lock_);
   if (state_.load() == 1) return 0;
-  // Code 10 at every trigger on an idle instance, before the wait: the
-  // camera's trigger input is not the supported way to take frames, and hosts
-  // written for this camera expect the notice (read after the wait's own
-  // result) even when the trigger then fires.
+  // Every trigger on an idle instance raises code 10 before it waits,
+  // whatever the outcome. Intended: the trigger input is polled here rather
+  // than served by the camera's stream, and the code tells the host so; a
+  // host reading codes after a failed trigger still finds the trigger's own
+  // code (3) first.
   Raise(EventCode::kNotSupported);
   if (!Prepare()) return 0;
 

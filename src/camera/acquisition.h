@@ -42,7 +42,7 @@ class Acquisition {
  public:
   // What acquisition works with; all of it belongs to the instance that
   // composes it and outlives it.
-  struct Parts {
+  struct Collaborators {
     CKolCamV7R2KTHERMOSdk& device;
     FrameRing& ring;
     Recorder& recorder;
@@ -69,7 +69,7 @@ class Acquisition {
   // Degrees the internal temperature must move before the table follows.
   static constexpr float kDriftThreshold = 1.0f;
 
-  explicit Acquisition(const Parts& parts);
+  explicit Acquisition(const Collaborators& with);
   // Stops a capture thread still running; the instance's close normally has.
   ~Acquisition() EXCLUDES(control_lock_);
   Acquisition(const Acquisition&) = delete;

@@ -1,4 +1,5 @@
-// The sensor's internal temperature, read through the device.
+// The sensor's internal temperature, read through the device. Any thread may
+// read it: the device serialises its own exchanges.
 #pragma once
 
 #include <cstdint>

@@ -7,8 +7,9 @@
 namespace kt {
 
 CKolThermo::CKolThermo()
-    : acquisition_(Acquisition::Parts{device_, ring_, recorder_, colour_, table_, display_, codes_,
-                                      settings_, *this, recorded_internal_temperature_}) {}
+    : acquisition_(Acquisition::Collaborators{device_, ring_, recorder_, colour_, table_, display_,
+                                              codes_, settings_, *this,
+                                              recorded_internal_temperature_}) {}
 
 CKolThermo::~CKolThermo() {
   // The capture thread uses every part: it ends before any of them goes.

@@ -92,7 +92,6 @@ class CKolThermo : public ParameterTable {
   // carries it out. False with code 5 for a null path or one longer than 259
   // characters (the request is then unchanged).
   bool SetRecording(const char16_t* path, int32_t mode) { return recorder_.Request(path, mode); }
-  static constexpr size_t kRecordingPathChars = Recorder::kPathChars;
 
   // Loads a calibration table file: true, then a NUC hold starts; false with
   // code 9 for a missing or empty path or a table that does not load.

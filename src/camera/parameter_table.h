@@ -1,6 +1,9 @@
 // The parameter table as other parts of an instance see it: a preview start
 // applies some stored settings again through it, exactly as a host's
 // KolThermo_SetParam would.
+//
+// Threads: host threads only (a preview start calls it on the starting
+// thread, under the acquisition's control lock); never the capture thread.
 #pragma once
 
 #include <cstdint>
