@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <new>
+#include <type_traits>
 
 #include "api/registry.h"
 
@@ -14,6 +15,10 @@ namespace kt {
 // (buffer or memory), so that a failed call always leaves a reason behind.
 template <typename Result, typename Operation>
 Result CallInstance(int32_t id, Result failure, Operation&& operation) noexcept {
+  // The operation returns the export's own result type: the instance answers
+  // in bool, and each export says how that becomes the C API's 1 or 0.
+  static_assert(std::is_same_v<std::invoke_result_t<Operation&, CKolThermo&>, Result>,
+                "convert the instance's result in the export");
   try {
     InstanceLease lease = GlobalRegistry().Acquire(id);
     if (!lease) return failure;

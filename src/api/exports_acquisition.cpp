@@ -9,22 +9,22 @@ extern "C" {
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Preview(int id) {
   return CallInstance(id, 0, [](CKolThermo& instance) {
-    if (instance.StartPreview() != 0) return 1;
+    if (instance.StartPreview()) return 1;
     instance.Close();  // a failed start leaves the instance closed and idle
     return 0;
   });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Close(int id) {
-  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Close(); });
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Close() ? 1 : 0; });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Pause(int id) {
-  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Pause(); });
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Pause() ? 1 : 0; });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Start(int id) {
-  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Start(); });
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.Start() ? 1 : 0; });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_OneShot(int id) {

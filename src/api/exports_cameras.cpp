@@ -14,7 +14,7 @@ extern "C" {
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_IsCameraEnableW(int id, int slot, KolThermoWChar* name,
                                                            int size_chars) {
   return CallInstance(id, 0, [=](CKolThermo& instance) {
-    return instance.IsCameraEnable(slot, kt::AsUtf16(name), size_chars);
+    return instance.IsCameraEnable(slot, kt::AsUtf16(name), size_chars) ? 1 : 0;
   });
 }
 
@@ -23,20 +23,20 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_IsCameraEnableA(int id, int slot, cha
   return CallInstance(id, 0, [=](CKolThermo& instance) {
     // A size the wide operation would refuse is refused before any allocation.
     if (size_bytes < CKolThermo::kCameraNameChars || name == nullptr) {
-      return instance.IsCameraEnable(slot, nullptr, size_bytes);
+      return instance.IsCameraEnable(slot, nullptr, size_bytes) ? 1 : 0;
     }
     // The wide name never needs more than its 18 characters, whatever the
     // caller's buffer size: the wide copy is capped there.
     std::vector<char16_t> wide(CKolThermo::kCameraNameChars, u'\0');
-    const int found = instance.IsCameraEnable(slot, wide.data(), static_cast<int>(wide.size()));
-    if (found != 0) kt::platform::WideToNarrow(wide.data(), name, size_bytes);
-    return found;
+    const bool found = instance.IsCameraEnable(slot, wide.data(), static_cast<int>(wide.size()));
+    if (found) kt::platform::WideToNarrow(wide.data(), name, size_bytes);
+    return found ? 1 : 0;
   });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetCameraNumber(int id, int slot) {
-  return CallInstance(id, 0,
-                      [slot](CKolThermo& instance) { return instance.SetCameraNumber(slot); });
+  return CallInstance(
+      id, 0, [slot](CKolThermo& instance) { return instance.SetCameraNumber(slot) ? 1 : 0; });
 }
 
 }  // extern "C"

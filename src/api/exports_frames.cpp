@@ -9,20 +9,22 @@ extern "C" {
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetRaw(int id, int frame_id, unsigned short* buffer,
                                                   unsigned int size_bytes) {
-  return CallInstance(
-      id, 0, [=](CKolThermo& instance) { return instance.GetRaw(frame_id, buffer, size_bytes); });
+  return CallInstance(id, 0, [=](CKolThermo& instance) {
+    return instance.GetRaw(frame_id, buffer, size_bytes) ? 1 : 0;
+  });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetColor(int id, int frame_id, unsigned char* buffer,
                                                     unsigned int size_bytes) {
-  return CallInstance(
-      id, 0, [=](CKolThermo& instance) { return instance.GetColor(frame_id, buffer, size_bytes); });
+  return CallInstance(id, 0, [=](CKolThermo& instance) {
+    return instance.GetColor(frame_id, buffer, size_bytes) ? 1 : 0;
+  });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetTemperature(int id, int frame_id, float* buffer,
                                                           unsigned int size_bytes) {
   return CallInstance(id, 0, [=](CKolThermo& instance) {
-    return instance.GetTemperature(frame_id, buffer, size_bytes);
+    return instance.GetTemperature(frame_id, buffer, size_bytes) ? 1 : 0;
   });
 }
 

@@ -15,7 +15,7 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Initialize(KolThermoHWND host_window)
     // The ID is returned even when initialisation fails: the failure is queued
     // as a code the host can read with it.
     CallInstance(id, 0, [host_window](CKolThermo& instance) {
-      return instance.Initialize(static_cast<void*>(host_window));
+      return instance.Initialize(static_cast<void*>(host_window)) ? 1 : 0;
     });
     return id;
   } catch (...) {
@@ -45,6 +45,9 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetWindowHandle(int id, KolThermoHWND
   });
 }
 
+// The library drives one camera model, so there is no type to choose: the call
+// is refused with code 10 and changes nothing, whatever the argument. Intended,
+// not unfinished: hosts that still make the call learn that it has no effect.
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetCameraType(int id, int /*camera_type*/) {
   return CallInstance(id, 0, [](CKolThermo& instance) {
     instance.Raise(kt::EventCode::kNotSupported);
@@ -54,13 +57,14 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetCameraType(int id, int /*camera_ty
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetParam(int id, int param_id, int value) {
   return CallInstance(id, 0, [param_id, value](CKolThermo& instance) {
-    return instance.SetParam(param_id, value);
+    return instance.SetParam(param_id, value) ? 1 : 0;
   });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_GetParam(int id, int param_id) {
-  return CallInstance(id, 0,
-                      [param_id](CKolThermo& instance) { return instance.GetParam(param_id); });
+  return CallInstance(id, 0, [param_id](CKolThermo& instance) {
+    return static_cast<int>(instance.GetParam(param_id));
+  });
 }
 
 }  // extern "C"

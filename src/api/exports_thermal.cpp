@@ -11,7 +11,7 @@ extern "C" {
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableW(int id, const KolThermoWChar* path) {
   return CallInstance(
-      id, 0, [path](CKolThermo& instance) { return instance.SetTable(kt::AsUtf16(path)); });
+      id, 0, [path](CKolThermo& instance) { return instance.SetTable(kt::AsUtf16(path)) ? 1 : 0; });
 }
 
 // Converted inside the call on the instance, so that running out of memory
@@ -19,12 +19,12 @@ KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableW(int id, const KolThermoWCha
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_SetTableA(int id, const char* path) {
   return CallInstance(id, 0, [path](CKolThermo& instance) {
     const kt::WideArgument wide(path);
-    return instance.SetTable(wide.get());
+    return instance.SetTable(wide.get()) ? 1 : 0;
   });
 }
 
 KOLTHERMO_API int KOLTHERMO_CALL KolThermo_Nuc(int id) {
-  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.StartNucHold(); });
+  return CallInstance(id, 0, [](CKolThermo& instance) { return instance.StartNucHold() ? 1 : 0; });
 }
 
 KOLTHERMO_API float KOLTHERMO_CALL KolThermo_GetInternalTemperature(int id, int* status) {

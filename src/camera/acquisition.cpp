@@ -1,72 +1,83 @@
 // Acquisition: preparing the frame ring and the camera, starting and stopping
 // preview, the capture loop, and single frames on demand or on the trigger.
-//
-// Threads: StartPreview, StopPreview, Close, OneShot and Trigger run on host
-// threads and are serialised by the control lock; the capture loop runs on the
-// capture thread. The frame lock guards the current slot index and every slot's
-// contents: the capture thread fills, maps and publishes a slot under it, and a
-// host fetch copies a slot out under it, so no reader ever sees a slot half
+// The frame ring's lock guards the current slot index and every slot's
+// contents: the capture thread fills, maps and publishes a slot under it, and
+// a host fetch copies a slot out under it, so no reader ever sees a slot half
 // refilled.
+#include "camera/acquisition.h"
+
 #include <new>
 #include <system_error>
 
 #include "camera/frame_id.h"
-#include "camera/kol_thermo.h"
+#include "camera/internal_temperature.h"
 #include "imaging/colour_map.h"
+#include "kolthermo/kolthermo.h"
 #include "platform/clock.h"
 
 namespace kt {
 
-bool CKolThermo::NucHoldActive(uint32_t now) const {
+Acquisition::Acquisition(const Collaborators& with)
+    : device_(with.device),
+      ring_(with.ring),
+      recorder_(with.recorder),
+      colour_(with.colour),
+      table_(with.table),
+      display_(with.display),
+      codes_(with.codes),
+      settings_(with.settings),
+      parameters_(with.parameters),
+      recorded_internal_temperature_(with.recorded_internal_temperature),
+      rate_window_start_(platform::TimerTickMs()) {}
+
+Acquisition::~Acquisition() {
+  MutexLock control(control_lock_);
+  StopPreview();
+}
+
+bool Acquisition::CreateDisplayScratch() {
+  display_scratch_.reset(new (std::nothrow) CDibSurface());
+  return display_scratch_ != nullptr;
+}
+
+bool Acquisition::NucHoldActive(uint32_t now) const {
   const uint32_t start = nuc_start_time_.load();
   if (start == 0) return false;
   // Compared in 64 bits: a negative hold time (parameter 10 is unchecked)
   // means no hold, not a hold of 49 days.
-  return static_cast<int64_t>(now - start) < static_cast<int64_t>(nuc_hold_ms_.load());
+  return static_cast<int64_t>(now - start) < static_cast<int64_t>(settings_.nuc_hold_ms.load());
 }
 
-int CKolThermo::Prepare() {
+bool Acquisition::Prepare() {
   if (device_.IsPresent(device_.selected_slot()) == 0) {
     Raise(EventCode::kCameraNotAvailable);
-    return 0;
+    return false;
   }
-  if (ring_slot_count() == 0) {
+  if (ring_.slot_count() == 0) {
     // Initialize ran out of memory for the ring: it is built now, or this
     // start fails with code 6 as a slot without memory would.
     try {
-      RebuildFrameRing();
+      ring_.Rebuild();
     } catch (const std::bad_alloc&) {
     }
   }
-  {
-    MutexLock lock(frame_lock_);
-    bool created = !ring_.empty();
-    for (auto& slot : ring_) {
-      slot->frame_id.store(0);
-      if (slot->raw.Create(kImageWidth, kImageHeight, 16) == 0 ||
-          slot->colour.Create(kImageWidth, kImageHeight, 24) == 0) {
-        created = false;
-        break;
-      }
-    }
-    if (!created) {
-      Raise(EventCode::kBufferOrMemory);
-      return 0;
-    }
+  if (!ring_.PrepareSurfaces()) {
+    Raise(EventCode::kBufferOrMemory);
+    return false;
   }
-  spare_raw_.Create(kImageWidth, kImageHeight, 16);
-  device_.SetWindow(0, 0, kImageWidth, kImageHeight, 0);
+  spare_raw_.Create(FrameRing::kImageWidth, FrameRing::kImageHeight, 16);
+  device_.SetWindow(0, 0, FrameRing::kImageWidth, FrameRing::kImageHeight, 0);
   device_.SetTransferMode(1);
   float temperature = 0.0f;
-  if (!ReadInternalTemperature(&temperature)) Raise(EventCode::kDeviceControlFailed);
+  if (!ReadInternalTemperature(device_, &temperature)) Raise(EventCode::kDeviceControlFailed);
   if (display_scratch_) display_.PrepareScratch(*display_scratch_);
-  return 1;
+  return true;
 }
 
-int CKolThermo::StartPreview() {
+bool Acquisition::StartPreview() {
   MutexLock control(control_lock_);
-  if (state_.load() == 1) return 1;
-  if (Prepare() == 0) return 0;
+  if (state_.load() == 1) return true;
+  if (!Prepare()) return false;
 
   stop_wake_.Reset();
   run_flag_.store(1);
@@ -86,32 +97,36 @@ int CKolThermo::StartPreview() {
   if (!started) {
     StopPreview();
     Raise(EventCode::kThreadNotStarted);
-    return 0;
+    return false;
   }
   int streaming = kDeviceOk;
   try {
-    // Parameters 15 and 16 are applied again at every start; 16 is refused
-    // (code 10) each time.
-    SetParam(15, nuc_on_drift_.load());
-    SetParam(16, parameter16_value_);
+    // Every start applies parameters 15 and 16 again with their stored
+    // values, as a host's own KolThermo_SetParam calls would. Parameter 16
+    // names a setting this camera does not have, so applying it is refused
+    // with code 10 at every successful start. That code is intended, not a
+    // fault: hosts written for this camera read the codes a start leaves and
+    // expect exactly this one.
+    parameters_.SetParam(KOLTHERMO_PARAM_NUC_ON_DRIFT, settings_.nuc_on_drift.load());
+    parameters_.SetParam(KOLTHERMO_PARAM_RESERVED, parameters_.GetParam(KOLTHERMO_PARAM_RESERVED));
     streaming = device_.StartStream();
   } catch (const std::exception&) {
     // The capture thread runs already: it must be stopped before the host
     // hears of the failure, or a later start would meet it still running.
     StopPreview();
     Raise(EventCode::kBufferOrMemory);
-    return 0;
+    return false;
   }
   if (streaming != kDeviceOk) {
     StopPreview();
     Raise(EventCode::kDeviceControlFailed);
-    return 0;
+    return false;
   }
   state_.store(1);
-  return 1;
+  return true;
 }
 
-int CKolThermo::StopPreview() {
+bool Acquisition::StopPreview() {
   run_flag_.store(0);
   stop_wake_.Set();  // ends the loop's interval sleep now, not when it is over
   if (thread_done_) {
@@ -119,25 +134,24 @@ int CKolThermo::StopPreview() {
     if (capture_thread_.joinable()) capture_thread_.join();
     thread_done_.reset();
   }
-  if (state_.load() == 0) return 1;
+  if (state_.load() == 0) return true;
   state_.store(0);
   if (device_.StopStream() != kDeviceOk) {
     Raise(EventCode::kDeviceControlFailed);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-int CKolThermo::Close() {
+void Acquisition::Close() {
   MutexLock control(control_lock_);
   // The capture thread draws into the display: it ends before the display's
   // device context, window and class go.
   StopPreview();
   display_.Teardown();
-  return 1;
 }
 
-void CKolThermo::RunCaptureThread() noexcept {
+void Acquisition::RunCaptureThread() noexcept {
   // Nothing may leave the thread. Running out of memory in the loop (for the
   // recording request, a file name, a drawn frame) ends acquisition as a lost
   // camera does, but with code 6; Close and Preview start it again.
@@ -146,7 +160,7 @@ void CKolThermo::RunCaptureThread() noexcept {
   } catch (...) {
     run_flag_.store(0);
     try {
-      EndRecording();
+      recorder_.End();
     } catch (...) {
       // The recording's files are closed with the instance at the latest.
     }
@@ -154,12 +168,12 @@ void CKolThermo::RunCaptureThread() noexcept {
   }
 }
 
-void CKolThermo::CaptureLoop() {
-  BeginRecording();
+void Acquisition::CaptureLoop() {
+  recorder_.Begin(ring_.current());
   while (run_flag_.load() != 0) {
     // The loop interval (parameter 9, up to some 24 days) is slept on the
     // stop event, so that stopping never waits it out.
-    const int32_t interval = loop_interval_ms_.load();
+    const int32_t interval = settings_.loop_interval_ms.load();
     if (interval > 0) {
       (void)stop_wake_.Wait(static_cast<uint32_t>(interval));
     } else {
@@ -178,7 +192,7 @@ void CKolThermo::CaptureLoop() {
     }
     if (waited != kWaitFrameReady) continue;
 
-    if (pause_flag_.load() != 0) {
+    if (settings_.pause.load() != 0) {
       platform::SleepMs(kPauseSleepMs);
       continue;
     }
@@ -187,33 +201,41 @@ void CKolThermo::CaptureLoop() {
       continue;
     }
 
-    int32_t published_id = 0;
-    {
-      RelockableLock lock(frame_lock_);
-      const size_t next = (static_cast<size_t>(current_slot_) + 1) % ring_.size();
-      FrameSlot& slot = *ring_[next];
-      slot.frame_id.store(FormFrameId(1));
+    bool transfer_failed = false;
+    const int32_t published_id = ring_.PublishNext(FormFrameId(1), [&](FrameSlot& slot) {
       if (device_.CopyFrame(slot.raw.pixels()) != kDeviceOk) {
-        lock.Unlock();
-        Raise(EventCode::kFrameTransferFailed);
-        continue;
+        transfer_failed = true;
+        return false;
       }
-      if (NucHoldActive(platform::TimerTickMs())) continue;
+      // A NUC that started during the copy holds this frame back too. The
+      // slot keeps its new frame ID without being published: it is the next
+      // one refilled, and a host that never saw the ID cannot ask for it.
+      if (NucHoldActive(platform::TimerTickMs())) return false;
       // Mapped before it is published, so the colour picture of a frame ID
       // the host can see is always that frame's.
       MapFrameToColour(colour_, slot.raw, slot.colour.pixels(), slot.colour.stride());
-      current_slot_ = static_cast<int32_t>(next);
-      published_id = slot.frame_id.load();
+      return true;
+    });
+    if (transfer_failed) {
+      Raise(EventCode::kFrameTransferFailed);
+      continue;
     }
+    if (published_id == 0) continue;
     CountFrame(platform::TimerTickMs());
-    DrawFrame();
-    RecordFrame();
+    // The capture thread is the only writer of the slot it just published, so
+    // the slot is read here without the frame lock.
+    const FrameSlot& published = ring_.current();
+    if (display_scratch_) {
+      display_.Draw(published.colour, *display_scratch_, settings_.fetch_row_order.load());
+    }
+    recorder_.RecordFrame(published, table_,
+                          {settings_.split_size_mib.load(), settings_.mirror_on_save.load() != 0});
     codes_.AnnounceFrame(published_id);
   }
-  EndRecording();
+  recorder_.End();
 }
 
-void CKolThermo::CountFrame(uint32_t now) {
+void Acquisition::CountFrame(uint32_t now) {
   ++frame_counter_;
   const uint32_t elapsed = now - rate_window_start_;
   if (elapsed > kRateWindowMs) {
@@ -224,30 +246,18 @@ void CKolThermo::CountFrame(uint32_t now) {
   }
 }
 
-void CKolThermo::DrawFrame() {
-  const FrameSlot* slot = nullptr;
-  {
-    MutexLock lock(frame_lock_);
-    slot = ring_[static_cast<size_t>(current_slot_)].get();
-  }
-  // The capture thread is the only writer of the slot it just published, so
-  // the colour surface is read here without the lock.
-  if (display_scratch_) display_.Draw(slot->colour, *display_scratch_, fetch_row_order_);
-}
-
-int CKolThermo::StartNucHold() {
+void Acquisition::StartNucHold() {
   nuc_start_time_.store(platform::TimerTickMs());
   device_.RequestNuc();
   recorded_internal_temperature_.store(0.0f);
-  return 1;
 }
 
-void CKolThermo::DriftCheck(uint32_t now) {
+void Acquisition::DriftCheck(uint32_t now) {
   if (now - last_drift_check_ <= kDriftCheckPeriodMs) return;
   float reading = 0.0f;
-  if (!ReadInternalTemperature(&reading)) reading = 0.0f;  // no reading counts as 0.0
+  if (!ReadInternalTemperature(device_, &reading)) reading = 0.0f;  // no reading counts as 0.0
   if (IsDriftEvent(reading, recorded_internal_temperature_.load())) {
-    if (nuc_on_drift_.load() != 0) device_.RequestNuc();
+    if (settings_.nuc_on_drift.load() != 0) device_.RequestNuc();
     // The new reading is recorded before the table is compensated, so the
     // table follows the camera's present temperature (compensating for the
     // previous one would leave it a drift event behind for good). A failed
@@ -259,33 +269,39 @@ void CKolThermo::DriftCheck(uint32_t now) {
   last_drift_check_ = now;
 }
 
-int32_t CKolThermo::GrabSingleFrame() {
+int32_t Acquisition::GrabSingleFrame() {
   if (device_.GrabOne() != kDeviceOk) return 0;
-  RelockableLock lock(frame_lock_);
-  current_slot_ = static_cast<int32_t>((static_cast<size_t>(current_slot_) + 1) % ring_.size());
-  FrameSlot& slot = *ring_[static_cast<size_t>(current_slot_)];
-  slot.frame_id.store(FormFrameId(0));
-  if (device_.CopyGrabbed(slot.raw.pixels()) != kDeviceOk) {
-    lock.Unlock();
+  int32_t frame_id = 0;
+  const bool copied = ring_.AdvanceAndFill(FormFrameId(0), [&](FrameSlot& slot) {
+    if (device_.CopyGrabbed(slot.raw.pixels()) != kDeviceOk) return false;
+    MapFrameToColour(colour_, slot.raw, slot.colour.pixels(), slot.colour.stride());
+    frame_id = slot.frame_id.load();
+    return true;
+  });
+  if (!copied) {
     Raise(EventCode::kFrameTransferFailed);
     return 0;
   }
-  MapFrameToColour(colour_, slot.raw, slot.colour.pixels(), slot.colour.stride());
-  return slot.frame_id.load();
+  return frame_id;
 }
 
-int32_t CKolThermo::OneShot() {
+int32_t Acquisition::OneShot() {
   MutexLock control(control_lock_);
   if (state_.load() == 1) return 0;
-  if (Prepare() == 0) return 0;
+  if (!Prepare()) return 0;
   return GrabSingleFrame();
 }
 
-int32_t CKolThermo::Trigger() {
+int32_t Acquisition::Trigger() {
   MutexLock control(control_lock_);
   if (state_.load() == 1) return 0;
+  // Every trigger on an idle instance raises code 10 before it waits,
+  // whatever the outcome. Intended: the trigger input is polled here rather
+  // than served by the camera's stream, and the code tells the host so; a
+  // host reading codes after a failed trigger still finds the trigger's own
+  // code (3) first.
   Raise(EventCode::kNotSupported);
-  if (Prepare() == 0) return 0;
+  if (!Prepare()) return 0;
 
   // Wait for a falling edge of the trigger input, polling as fast as the
   // camera answers (a failed read counts as 0).
@@ -307,6 +323,12 @@ int32_t CKolThermo::Trigger() {
     return 0;
   }
   return GrabSingleFrame();
+}
+
+bool Acquisition::SelectCamera(int slot) {
+  MutexLock control(control_lock_);
+  const bool acquiring = state_.load() != 0 || device_.IsStreaming() || device_.IsGrabbing();
+  return !acquiring && device_.IsPresent(slot) != 0 && device_.InitializeCamera(slot) == kDeviceOk;
 }
 
 }  // namespace kt

@@ -3,14 +3,14 @@
 
 namespace kt {
 
-int CKolThermo::SetTable(const char16_t* path) {
+bool CKolThermo::SetTable(const char16_t* path) {
   if (path == nullptr || path[0] == u'\0' || table_.LoadTable(path, 0) == 0) {
     Raise(EventCode::kFileOrTableFailed);
-    return 0;
+    return false;
   }
   // A new table starts a NUC hold, exactly as KolThermo_Nuc does.
   StartNucHold();
-  return 1;
+  return true;
 }
 
 }  // namespace kt

@@ -9,6 +9,10 @@
 
 namespace kt {
 
+// Sensor size: every slot surface has it.
+inline constexpr int32_t kFrameWidth = 384;
+inline constexpr int32_t kFrameHeight = 288;
+
 struct FrameSlot {
   // Identifies the frame now in the slot; 0 = none. Written under the frame lock.
   std::atomic<int32_t> frame_id{0};

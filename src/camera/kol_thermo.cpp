@@ -2,64 +2,40 @@
 
 #include <new>
 
-#include "platform/clock.h"
+#include "camera/internal_temperature.h"
 
 namespace kt {
 
-CKolThermo::CKolThermo() : rate_window_start_(platform::TimerTickMs()) {}
+CKolThermo::CKolThermo()
+    : acquisition_(Acquisition::Collaborators{device_, ring_, recorder_, colour_, table_, display_,
+                                              codes_, settings_, *this,
+                                              recorded_internal_temperature_}) {}
 
 CKolThermo::~CKolThermo() {
+  // The capture thread uses every part: it ends before any of them goes.
   Close();
-  MutexLock lock(frame_lock_);
-  for (auto& slot : ring_) {
-    slot->raw.Release();
-    slot->colour.Release();
-  }
-  ring_.clear();
-  spare_raw_.Release();
-  display_scratch_.reset();
 }
 
 float CKolThermo::InternalTemperatureFromRaw(uint16_t raw) {
-  // The sensor's calibration: computed in double precision, kept as float.
-  return static_cast<float>(raw * 3.6 / 32767.0 * (-206.685) + 473.874);
+  return kt::InternalTemperatureFromRaw(raw);
 }
 
 bool CKolThermo::ReadInternalTemperature(float* celsius) {
-  uint16_t raw = 0;
-  if (device_.ReadInternalTemperatureRaw(&raw) == 0) return false;
-  const float value = InternalTemperatureFromRaw(raw);
-  if (value == 0.0f) return false;
-  *celsius = value;
-  return true;
+  return kt::ReadInternalTemperature(device_, celsius);
 }
 
-void CKolThermo::RebuildFrameRing() {
-  const int32_t size = ring_size_.load();
-  std::vector<std::unique_ptr<FrameSlot>> fresh;
-  fresh.reserve(size > 0 ? static_cast<size_t>(size) : 0u);
-  for (int32_t i = 0; i < size; ++i) fresh.push_back(std::make_unique<FrameSlot>());
-  MutexLock lock(frame_lock_);
-  for (auto& slot : ring_) {
-    slot->raw.Release();
-    slot->colour.Release();
-  }
-  ring_ = std::move(fresh);
-  current_slot_ = 0;
-}
-
-int CKolThermo::Initialize(void* host_window) {
-  display_scratch_.reset(new (std::nothrow) CDibSurface());
+bool CKolThermo::Initialize(void* host_window) {
+  const bool scratch_created = acquisition_.CreateDisplayScratch();
   bool ring_built = true;
   try {
-    RebuildFrameRing();
+    ring_.Rebuild();
   } catch (const std::bad_alloc&) {
     ring_built = false;
   }
   SetHostWindow(host_window);
-  if (!display_scratch_ || !ring_built) {
+  if (!scratch_created || !ring_built) {
     Raise(EventCode::kBufferOrMemory);
-    return 0;
+    return false;
   }
   float temperature = 0.0f;
   if (!ReadInternalTemperature(&temperature)) {
@@ -69,28 +45,27 @@ int CKolThermo::Initialize(void* host_window) {
   table_.SetRecordedTemperatureSource(&recorded_internal_temperature_);
   recorded_internal_temperature_.store(temperature);
   table_.SelectActiveList(CThermoTable::ActiveList::kCompensated);
-  return 1;
+  return true;
 }
 
-int32_t CKolThermo::GetNewID() {
-  MutexLock lock(frame_lock_);
-  if (ring_.empty()) return 0;
-  return ring_[static_cast<size_t>(current_slot_)]->frame_id.load();
+bool CKolThermo::Close() {
+  acquisition_.Close();
+  return true;
 }
 
-size_t CKolThermo::ring_slot_count() {
-  MutexLock lock(frame_lock_);
-  return ring_.size();
+bool CKolThermo::Pause() {
+  settings_.pause.store(1);
+  return true;
 }
 
-int CKolThermo::Pause() {
-  pause_flag_.store(1);
-  return 1;
+bool CKolThermo::Start() {
+  settings_.pause.store(0);
+  return true;
 }
 
-int CKolThermo::Start() {
-  pause_flag_.store(0);
-  return 1;
+bool CKolThermo::StartNucHold() {
+  acquisition_.StartNucHold();
+  return true;
 }
 
 }  // namespace kt

@@ -2,48 +2,56 @@
 // every other id (and, when written, ids 1 to 7) reaches the camera's control
 // register addressed by the id's low 8 bits.
 #include "camera/kol_thermo.h"
+#include "kolthermo/kolthermo.h"
 
 namespace kt {
+namespace {
+
+// Parameter 16 names a setting this camera does not have: it reads back as
+// this value, and writing it is refused.
+constexpr int32_t kParameter16Value = 0;
+
+}  // namespace
 
 int32_t CKolThermo::GetInstanceParam(int32_t id, bool* handled) {
   *handled = true;
   switch (id) {
-    case 1:
+    case KOLTHERMO_PARAM_WIDTH:
       return kImageWidth;
-    case 2:
+    case KOLTHERMO_PARAM_HEIGHT:
       return kImageHeight;
-    case 3:
-      return frames_per_second_x100_.load();
-    case 4:
-      return recording_mode_.load();
-    case 5:
-      return state_.load() == 1 ? 1 : 0;
-    case 6:
-      return pause_flag_.load();
-    case 7:
-      return recording_start_time_.load() != 0 ? 1 : 0;
-    case 8:
-      return ring_size_.load();
-    case 9:
-      return loop_interval_ms_.load();
-    case 10:
-      return nuc_hold_ms_.load();
-    case 11:
-      return split_size_mib_.load();
-    case 12:
+    case KOLTHERMO_PARAM_FRAME_RATE:
+      return acquisition_.frames_per_second_x100();
+    case KOLTHERMO_PARAM_RECORDING_MODE:
+      return recorder_.requested_mode();
+    case KOLTHERMO_PARAM_PREVIEWING:
+      return acquisition_.previewing() ? 1 : 0;
+    case KOLTHERMO_PARAM_PAUSED:
+      return settings_.pause.load();
+    case KOLTHERMO_PARAM_RECORDING:
+      return recorder_.is_recording() ? 1 : 0;
+    case KOLTHERMO_PARAM_RING_SIZE:
+      return ring_.configured_size();
+    case KOLTHERMO_PARAM_LOOP_INTERVAL:
+      return settings_.loop_interval_ms.load();
+    case KOLTHERMO_PARAM_NUC_HOLD:
+      return settings_.nuc_hold_ms.load();
+    case KOLTHERMO_PARAM_SPLIT_SIZE:
+      return settings_.split_size_mib.load();
+    case KOLTHERMO_PARAM_AUTO_RANGE_FRAMES:
       return colour_.auto_range_count.load();
-    case 13:
+    case KOLTHERMO_PARAM_COLOR_LOW:
       return colour_.low_bound.load();
-    case 14:
+    case KOLTHERMO_PARAM_COLOR_HIGH:
       return colour_.high_bound.load();
-    case 15:
-      return nuc_on_drift_.load();
-    case 16:
-      return parameter16_value_;
-    case 17:
-      return fetch_row_order_.load();
-    case 18:
-      return mirror_on_save_.load();
+    case KOLTHERMO_PARAM_NUC_ON_DRIFT:
+      return settings_.nuc_on_drift.load();
+    case KOLTHERMO_PARAM_RESERVED:
+      return kParameter16Value;
+    case KOLTHERMO_PARAM_FETCH_FLIPPED:
+      return settings_.fetch_row_order.load();
+    case KOLTHERMO_PARAM_MIRROR_ON_SAVE:
+      return settings_.mirror_on_save.load();
     default:
       *handled = false;
       return 0;
@@ -59,58 +67,67 @@ int32_t CKolThermo::GetParam(int32_t id) {
   return byte;
 }
 
-int CKolThermo::SetInstanceParam(int32_t id, int32_t value, bool* handled) {
+bool CKolThermo::SetInstanceParam(int32_t id, int32_t value, bool* handled) {
   *handled = true;
   switch (id) {
-    case 8:
-      // The ring is built by Initialize; its size is fixed from then on.
-      if (ring_slot_count() > 0) {
+    case KOLTHERMO_PARAM_RING_SIZE:
+      // Initialize builds the ring and its size is fixed from then on: a
+      // capture thread and host fetches hold on to slots, so the ring is
+      // never rebuilt under them. The refusal is intended, not a missing
+      // feature; the size can be chosen only before Initialize.
+      if (!ring_.SetConfiguredSize(value)) {
         Raise(EventCode::kInvalidArgument);
-        return 0;
+        return false;
       }
-      ring_size_.store(value);
-      return 1;
-    case 9:
-      loop_interval_ms_.store(value);
-      return 1;
-    case 10:
-      nuc_hold_ms_.store(value);
-      return 1;
-    case 11:
-      split_size_mib_.store(value);
-      return 1;
-    case 12:
+      return true;
+    case KOLTHERMO_PARAM_LOOP_INTERVAL:
+      settings_.loop_interval_ms.store(value);
+      return true;
+    case KOLTHERMO_PARAM_NUC_HOLD:
+      settings_.nuc_hold_ms.store(value);
+      return true;
+    case KOLTHERMO_PARAM_SPLIT_SIZE:
+      settings_.split_size_mib.store(value);
+      return true;
+    case KOLTHERMO_PARAM_AUTO_RANGE_FRAMES:
       colour_.auto_range_count.store(value);
-      return 1;
-    case 13:
+      return true;
+    case KOLTHERMO_PARAM_COLOR_LOW:
       colour_.low_bound.store(value);
-      return 1;
-    case 14:
+      return true;
+    case KOLTHERMO_PARAM_COLOR_HIGH:
       colour_.high_bound.store(value);
-      return 1;
-    case 15:
-      nuc_on_drift_.store(value != 0 ? 1 : 0);
-      return 1;
-    case 16:
+      return true;
+    case KOLTHERMO_PARAM_NUC_ON_DRIFT:
+      settings_.nuc_on_drift.store(value != 0 ? 1 : 0);
+      return true;
+    case KOLTHERMO_PARAM_RESERVED:
+      // Always refused with code 10, also when a preview start applies it
+      // again: the camera has no such setting, and hosts written for it
+      // expect the refusal rather than a silently stored value.
       Raise(EventCode::kNotSupported);
-      return 0;
-    case 17:
-      fetch_row_order_.store(value);
-      return 1;
-    case 18:
-      mirror_on_save_.store(value);
-      return 1;
+      return false;
+    case KOLTHERMO_PARAM_FETCH_FLIPPED:
+      settings_.fetch_row_order.store(value);
+      return true;
+    case KOLTHERMO_PARAM_MIRROR_ON_SAVE:
+      settings_.mirror_on_save.store(value);
+      return true;
     default:
+      // Ids 1 to 7 are read-only settings, yet a write is not refused: like
+      // every id outside the table it goes to the camera's control register
+      // (id & 0xFF), and the setting reads back unchanged. Intended: writes
+      // to control registers 1 to 7 through these ids keep working.
       *handled = false;
-      return 0;
+      return false;
   }
 }
 
-int CKolThermo::SetParam(int32_t id, int32_t value) {
+bool CKolThermo::SetParam(int32_t id, int32_t value) {
   bool handled = false;
-  const int result = SetInstanceParam(id, value, &handled);
+  const bool result = SetInstanceParam(id, value, &handled);
   if (handled) return result;
-  return device_.WriteControlRegister(id & 0xFF, value & 0xFF);
+  return device_.WriteControlRegister(id & 0xFF, value & 0xFF) != 0;
 }
 
 }  // namespace kt

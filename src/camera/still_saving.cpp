@@ -2,45 +2,40 @@
 // slot under the frame lock and written without it, so encoding never holds
 // up the capture thread and never sees the slot being refilled.
 #include "camera/kol_thermo.h"
+#include "kolthermo/kolthermo.h"
 #include "output/still_image.h"
 
 namespace kt {
 
-int CKolThermo::Save(const char16_t* path, int32_t format) {
+bool CKolThermo::Save(const char16_t* path, int32_t format) {
   CDibSurface raw;
   CDibSurface colour;
-  bool has_frame = false;
-  bool copied = false;
-  {
-    MutexLock lock(frame_lock_);
-    if (!ring_.empty()) {
-      const FrameSlot& slot = *ring_[static_cast<size_t>(current_slot_)];
-      has_frame = slot.raw.pixels() != nullptr && slot.colour.pixels() != nullptr;
-      if (has_frame) copied = raw.Assign(slot.raw) != 0 && colour.Assign(slot.colour) != 0;
-    }
-  }
+  const FrameRing::CurrentCopy copy = ring_.CopyCurrent(&raw, &colour);
+  const bool has_frame = copy != FrameRing::CurrentCopy::kNoFrame;
+  const bool copied = copy == FrameRing::CurrentCopy::kCopied;
   if (!has_frame) {
     Raise(EventCode::kNoFrameToSave);
-    return 0;
+    return false;
   }
-  if (static_cast<uint32_t>(format) > static_cast<uint32_t>(kTemperatureMapFloat)) {
+  if (static_cast<uint32_t>(format) > static_cast<uint32_t>(KOLTHERMO_FORMAT_TEMP_F32)) {
     Raise(EventCode::kInvalidArgument);
-    return 0;
+    return false;
   }
   if (!copied) {
     Raise(EventCode::kBufferOrMemory);
-    return 0;
+    return false;
   }
-  const int flip = mirror_on_save_.load() != 0 ? 1 : 0;
+  const int flip = settings_.mirror_on_save.load() != 0 ? 1 : 0;
   int result = 0;
-  if (format >= kTemperatureMapInt8) {
+  if (format >= KOLTHERMO_FORMAT_TEMP_I8) {
     result = SaveTemperatureMap(path, raw, table_, format, flip);
   } else {
-    // 7, 8 and 9 save the raw surface as 1, 5 and 6 save the colour surface.
-    const bool raw_source = format >= 7;
-    const int number = raw_source ? (format == 7   ? kStillPixelDump
-                                     : format == 8 ? kStillPng
-                                                   : kStillTiff)
+    // The raw formats save the raw surface as their colour counterparts
+    // (pixel dump, PNG, TIFF) save the colour surface.
+    const bool raw_source = format >= KOLTHERMO_FORMAT_RAW;
+    const int number = raw_source ? (format == KOLTHERMO_FORMAT_RAW       ? kStillPixelDump
+                                     : format == KOLTHERMO_FORMAT_RAW_PNG ? kStillPng
+                                                                          : kStillTiff)
                                   : format;
     const CDibSurface* source = raw_source ? &raw : &colour;
     result = flip != 0 ? SaveFlippedImageFile(path, source, number)
@@ -48,9 +43,9 @@ int CKolThermo::Save(const char16_t* path, int32_t format) {
   }
   if (result == 0) {
     Raise(EventCode::kFileOrTableFailed);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 }  // namespace kt

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "camera/acquisition.h"
 #include "camera/kol_thermo.h"
 #include "sim/sim_driver.h"
 #include "support/test_support.h"
@@ -62,11 +63,11 @@ class DriftTest : public ::testing::Test {
 };
 
 TEST(DriftEventTest, MoreThanOneDegree) {
-  EXPECT_FALSE(CKolThermo::IsDriftEvent(31.0f, 30.0f));
-  EXPECT_FALSE(CKolThermo::IsDriftEvent(29.0f, 30.0f));
-  EXPECT_TRUE(CKolThermo::IsDriftEvent(31.01f, 30.0f));
-  EXPECT_TRUE(CKolThermo::IsDriftEvent(28.99f, 30.0f));
-  EXPECT_TRUE(CKolThermo::IsDriftEvent(0.0f, 30.0f));  // a failed reading
+  EXPECT_FALSE(Acquisition::IsDriftEvent(31.0f, 30.0f));
+  EXPECT_FALSE(Acquisition::IsDriftEvent(29.0f, 30.0f));
+  EXPECT_TRUE(Acquisition::IsDriftEvent(31.01f, 30.0f));
+  EXPECT_TRUE(Acquisition::IsDriftEvent(28.99f, 30.0f));
+  EXPECT_TRUE(Acquisition::IsDriftEvent(0.0f, 30.0f));  // a failed reading
 }
 
 TEST_F(DriftTest, LoadingATableStartsANucHold) {
@@ -91,20 +92,20 @@ TEST_F(DriftTest, TheTableFollowsTheInternalTemperature) {
   ASSERT_EQ(1, instance_->SetTable(dir_.Wide("table4000.bin").c_str()));
   int nucs = camera_->nuc_requests();
   // The first check runs at once and records the present temperature.
-  instance_->DriftCheck(40000);
+  instance_->acquisition().DriftCheck(40000);
   EXPECT_NEAR(kTref, Recorded(), 0.05f);
   EXPECT_EQ(++nucs, camera_->nuc_requests());
   EXPECT_EQ(1, instance_->GetParam(15));
 
   // Within 30000 ms nothing is checked, whatever the camera does.
   camera_->SetInternalTemperature(kTref + 5.0f);
-  instance_->DriftCheck(70000);
+  instance_->acquisition().DriftCheck(70000);
   EXPECT_NEAR(kTref, Recorded(), 0.05f);
   EXPECT_EQ(nucs, camera_->nuc_requests());
 
   // Less than a degree: no event.
   camera_->SetInternalTemperature(kTref + 0.9f);
-  instance_->DriftCheck(70001);
+  instance_->acquisition().DriftCheck(70001);
   EXPECT_NEAR(kTref, Recorded(), 0.05f);
   EXPECT_EQ(nucs, camera_->nuc_requests());
 
@@ -112,7 +113,7 @@ TEST_F(DriftTest, TheTableFollowsTheInternalTemperature) {
   // compensated for it (not for the previous one): d = 30 - 31.5 = -1.5, every
   // raw code moves by -3, so 50 degrees now reads at raw 4997.
   camera_->SetInternalTemperature(kTref + 1.5f);
-  instance_->DriftCheck(100002);
+  instance_->acquisition().DriftCheck(100002);
   EXPECT_NEAR(kTref + 1.5f, Recorded(), 0.05f);
   EXPECT_EQ(++nucs, camera_->nuc_requests());
   EXPECT_NEAR(50.0f, instance_->table().LookupTemperature(4997), 0.02f);
@@ -120,7 +121,7 @@ TEST_F(DriftTest, TheTableFollowsTheInternalTemperature) {
   // Without NUC on drift the table still follows, with no NUC request.
   instance_->SetParam(15, 0);
   camera_->SetInternalTemperature(kTref - 1.5f);
-  instance_->DriftCheck(140000);
+  instance_->acquisition().DriftCheck(140000);
   EXPECT_NEAR(kTref - 1.5f, Recorded(), 0.05f);
   EXPECT_EQ(nucs, camera_->nuc_requests());
   EXPECT_NEAR(50.0f, instance_->table().LookupTemperature(5003), 0.02f);
@@ -128,9 +129,9 @@ TEST_F(DriftTest, TheTableFollowsTheInternalTemperature) {
 
 TEST_F(DriftTest, AFailedReadingRecordsZeroAndLeavesTheTable) {
   ASSERT_EQ(1, instance_->SetTable(dir_.Wide("table4000.bin").c_str()));
-  instance_->DriftCheck(40000);
+  instance_->acquisition().DriftCheck(40000);
   camera_->FailRegisterReads(true);
-  instance_->DriftCheck(80000);
+  instance_->acquisition().DriftCheck(80000);
   EXPECT_EQ(0.0f, Recorded());
   EXPECT_NEAR(50.0f, instance_->table().LookupTemperature(5000), 0.02f);
   EXPECT_EQ(0u, instance_->codes().size());  // not reported
