@@ -22,9 +22,9 @@
 #include "imaging/dib_surface.h"
 #include "imaging/live_display.h"
 #include "output/avi_writer.h"
-#include "output/sdk_file.h"
 #include "platform/event.h"
 #include "platform/mutex.h"
+#include "platform/sdk_file.h"
 #include "thermal/thermo_table.h"
 
 namespace kt {
