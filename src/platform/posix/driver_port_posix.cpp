@@ -22,6 +22,7 @@ class NoDriverPort final : public DriverPort {
   bool Close(DeviceHandle /*handle*/) override { return false; }
 };
 
+// Set by the registration, read at every use of the system port: atomic.
 std::atomic<SystemDriverPortProvider> g_provider{nullptr};
 
 }  // namespace
