@@ -67,7 +67,7 @@ def probe_command(args, view_from, view_to, probe):
     with `view_to` in place of the view `view_from`."""
     out = []
     skip = False
-    for arg in args[:-1] if args and args[-1].endswith((".cpp", ".c")) else args:
+    for arg in args:
         if skip:
             skip = False
             continue
