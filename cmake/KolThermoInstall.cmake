@@ -11,8 +11,8 @@
 #   - off Windows, the command-line tool kolthermo and the calibration-table
 #     generator kolthermo-table, whose tables fit the simulated camera that
 #     stands in for the driver there.
-# The static library, the tests and the other internal targets stay in the
-# build tree.
+# The static layer libraries, the tests and the other internal targets stay
+# in the build tree.
 #
 # Both package files locate the installation relative to themselves, so an
 # installed tree keeps working when it is moved or installed with --prefix.
@@ -34,8 +34,8 @@ add_library(KolThermo::kolthermo ALIAS kolthermo)
 
 # ---- The library ------------------------------------------------------------
 #
-# kolthermo is made of the objects of the internal object libraries and links
-# them PRIVATE: none of their usage requirements (the build-only define, the
+# kolthermo is made of the layer libraries (linked whole) and links them
+# PRIVATE: none of their usage requirements (the build-only define, the
 # thread library, the image encoders) belongs to the shipped interface. A
 # shared library needs none of its private dependencies at the host's link, so
 # the exported interface holds only the include directory. The check below

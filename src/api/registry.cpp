@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "api/system_driver.h"
 #include "platform/clock.h"
 
 namespace kt {
@@ -117,6 +118,13 @@ int InstanceRegistry::Release(int32_t id) {
 }
 
 InstanceRegistry& GlobalRegistry() {
+  // Hosts make every instance through the registry, so the driver is in place
+  // before any device can be opened.
+  static const bool driver_prepared = [] {
+    PrepareSystemDriver();
+    return true;
+  }();
+  static_cast<void>(driver_prepared);
   static InstanceRegistry registry;
   return registry;
 }

@@ -28,8 +28,8 @@
 #include "camera/frame_slot.h"
 #include "imaging/dib_surface.h"
 #include "output/avi_writer.h"
-#include "output/sdk_file.h"
 #include "platform/mutex.h"
+#include "platform/sdk_file.h"
 #include "thermal/thermo_table.h"
 
 namespace kt {

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "output/sdk_file.h"
+#include "platform/sdk_file.h"
 
 namespace kt {
 

@@ -26,7 +26,7 @@
 #include <jerror.h>
 
 #include "imaging/dib_surface.h"
-#include "output/sdk_file.h"
+#include "platform/sdk_file.h"
 
 namespace kt {
 namespace {

@@ -22,7 +22,7 @@
 
 #include "imaging/dib_surface.h"
 #include "imaging/pixel_converters.h"
-#include "output/sdk_file.h"
+#include "platform/sdk_file.h"
 
 namespace kt {
 namespace {

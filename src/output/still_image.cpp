@@ -10,9 +10,9 @@
 #include "imaging/pixel_converters.h"
 #include "output/jpeg_writer.h"
 #include "output/png_writer.h"
-#include "output/sdk_file.h"
 #include "output/tiff_writer.h"
 #include "platform/gdi.h"
+#include "platform/sdk_file.h"
 #include "thermal/thermo_table.h"
 
 namespace kt {

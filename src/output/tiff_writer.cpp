@@ -17,8 +17,8 @@
 
 #include "imaging/dib_surface.h"
 #include "imaging/pixel_converters.h"
-#include "output/sdk_file.h"
 #include "platform/file.h"
+#include "platform/sdk_file.h"
 #include "platform/text.h"
 
 namespace kt {

@@ -2,7 +2,8 @@
 // calls, exactly as the Windows driver is used: open a device path (CreateFileA
 // with write access and write sharing, open-existing), one synchronous
 // I/O-control request, close. On Windows the system port is the kernel-mode
-// driver; on Linux it is the simulated camera driver. Tests may install the
+// driver; on Linux it is the port the library registers, the simulated camera
+// driver (platform/posix/system_driver_port.h). Tests may install the
 // simulated driver on any platform.
 #pragma once
 

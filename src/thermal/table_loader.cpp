@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "output/sdk_file.h"
 #include "platform/file.h"
+#include "platform/sdk_file.h"
 #include "thermal/thermo_table.h"
 
 namespace kt {

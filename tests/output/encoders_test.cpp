@@ -16,9 +16,9 @@
 #include "imaging/dib_surface.h"
 #include "output/jpeg_writer.h"
 #include "output/png_writer.h"
-#include "output/sdk_file.h"
 #include "output/still_image.h"
 #include "output/tiff_writer.h"
+#include "platform/sdk_file.h"
 #include "support/test_support.h"
 
 #ifndef _WIN32

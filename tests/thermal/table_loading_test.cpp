@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "output/sdk_file.h"
 #include "platform/file.h"
+#include "platform/sdk_file.h"
 #include "support/test_support.h"
 #include "table_files.h"
 

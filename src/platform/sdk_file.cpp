@@ -1,4 +1,4 @@
-#include "output/sdk_file.h"
+#include "platform/sdk_file.h"
 
 #include <cstdint>
 #include <new>
