@@ -27,7 +27,8 @@ int CKolThermo::CopyFrameOut(FrameKind kind, int32_t frame_id, void* buffer, uin
           failure = EventCode::kBufferOrMemory;
           break;
         }
-        table_.ConvertToFloat(surface, static_cast<float*>(buffer), bottom_up_rows ? 0 : 1);
+        table_.ConvertToFloat(surface, static_cast<float*>(buffer),
+                              bottom_up_rows ? RowOrder::kBottomUp : RowOrder::kTopDown);
         return 1;
       }
       const size_t row_bytes = static_cast<size_t>(surface.stride());
