@@ -41,7 +41,10 @@ DeviceStatus CKCMSdkLib::ConvertRegionToRgb(uint8_t* destination, const void* so
   const auto* bytes = static_cast<const uint8_t*>(source);
   uint8_t* out = destination;
   if (colour == 0 || transfer_mode_.load() != 1) {
-    // Grey: each source byte becomes three equal bytes.
+    // Grey: each source byte becomes three equal bytes, lines `pitch` bytes
+    // apart, in every mode but the colour one. The library never sends raw
+    // 16-bit frames through this slot (the capture path copies them), so the
+    // one-byte layout of the video modes is the only one it needs to read.
     for (int y = top; y <= bottom; ++y) {
       const uint8_t* line = bytes + static_cast<size_t>(y) * static_cast<size_t>(pitch_);
       for (int x = left; x <= right; ++x) {

@@ -13,7 +13,10 @@ namespace kt {
 namespace {
 
 // The direction of DeviceControl that carries command 2: the start-transfer
-// command goes out with the pipe-read request code.
+// command goes out with the pipe-read request code. The codes only select the
+// driver's buffer method; the driver moves the data the way the pipe goes
+// (the command pipe always toward the camera), and this pairing is what the
+// driver expects, so it is kept although the names look swapped.
 constexpr int kDirectionRead = 0;
 
 int NextSlot(int slot, int ring_count) { return slot + 1 >= ring_count ? 0 : slot + 1; }
@@ -33,6 +36,9 @@ void CKCMSdkLib::SendStartTransfer(platform::DeviceHandle handle) {
 
 RequestResult CKCMSdkLib::ReadFrame(platform::DeviceHandle handle, int large_transfer,
                                     uint32_t size, void* buffer, uint32_t* returned) {
+  // Frames come in with the pipe-write code (or the large-frame code): as for
+  // command 2, the code picks the driver's buffer method and the frame pipe
+  // decides the direction, so this pairing is intended.
   const uint32_t code =
       large_transfer != 0 ? protocol::kIoctlLargeFrameRead : protocol::kIoctlPipeWrite;
   return IssueRequest(handle, code, protocol::kPipeFrame, size, buffer, returned);

@@ -152,7 +152,8 @@ bool CDibSurface::ResampleFrom(ResampleFunction function, const CDibSurface* sou
   if (!function || !source || !pixels_ || !source->pixels_) return false;
   const Rect dst_area = dst_rect ? *dst_rect : WholeOf(*this);
   const Rect src_area = src_rect ? *src_rect : WholeOf(*source);
-  // The routines write and read whole rectangles without checking them.
+  // Refused here as well as in the routines: no routine of any kind is handed
+  // an area outside its surface.
   if (!LiesWithin(dst_area, *this) || !LiesWithin(src_area, *source)) return false;
   return function(View(), dst_area, source->View(), src_area);
 }

@@ -10,8 +10,9 @@
 // know whether the destination is ready. They process min(source,
 // destination) rows and pixels per row from each view's first stored row and
 // first pixel. When the two views' row orders differ, destination row i takes
-// source row (source height - 1 - i), so that picture rows keep their place;
-// otherwise row i takes row i. Any thread may call them.
+// source row (source height - 1 - i), which turns a picture of equal height
+// around so that every picture row keeps its place; otherwise row i takes row
+// i. Any thread may call them.
 //
 // Every 16-bit sample is a sensor code of 14 significant bits (0..16383).
 // Widening shifts it left by 2, which keeps every code: the file holds
