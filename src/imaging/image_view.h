@@ -13,9 +13,12 @@ namespace kt {
 // want the top row first.
 enum class RowOrder : uint8_t { kBottomUp, kTopDown };
 
-// `height` stored rows of `stride` bytes from `pixels`, each holding `width`
-// pixels of `bits_per_pixel` bits (little-endian samples). `Byte` is const for
-// a view that is only read.
+// `height` stored rows starting `stride` bytes apart from `pixels`, each
+// holding `width` pixels of `bits_per_pixel` bits (little-endian samples).
+// Only those pixels belong to the view: the bytes after a row's last pixel
+// may be another view's (a part of an image is a view whose pointer starts at
+// the part's first pixel), so nothing reads or writes them through this one.
+// `Byte` is const for a view that is only read.
 template <typename Byte>
 struct BasicImageView {
   Byte* pixels = nullptr;

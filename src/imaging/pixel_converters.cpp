@@ -149,11 +149,13 @@ bool ConvertForTiff(const ImageView& dst, const ConstImageView& src) {
   if (dst.bits_per_pixel != src.bits_per_pixel) return false;
   switch (src.bits_per_pixel) {
     case 8: {
-      // Grey rows are copied whole, padding included, as far as both reach.
-      const int32_t rows = CommonExtent(dst, src).rows;
-      const size_t bytes = static_cast<size_t>(std::min(dst.stride, src.stride));
-      for (int32_t i = 0; i < rows; ++i) {
-        std::memcpy(RowAt(dst, i), RowAt(src, SourceRow(dst, src, i)), bytes);
+      // Grey pixels are bytes: a row at a time. Only the pixels, never the
+      // padding after them, which belongs to a part view's parent image; the
+      // TIFF writer drops the scratch surface's padding before writing.
+      const Extent extent = CommonExtent(dst, src);
+      for (int32_t i = 0; i < extent.rows; ++i) {
+        std::memcpy(RowAt(dst, i), RowAt(src, SourceRow(dst, src, i)),
+                    static_cast<size_t>(extent.pixels));
       }
       return true;
     }

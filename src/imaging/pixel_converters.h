@@ -50,9 +50,8 @@ bool ConvertForJpeg(const ImageView& dst, const ConstImageView& src);
 bool ConvertForPng(const ImageView& dst, const ConstImageView& src);
 
 // Same depth in and out (8..64 bits). Colour pixels become red first; 16-bit
-// samples are shifted left by 2. Eight-bit rows are copied whole, padding
-// included, as far as the shorter stride reaches. The TIFF writer passes a
-// top-down destination, so the rows come out in file order.
+// samples are shifted left by 2. The TIFF writer passes a top-down
+// destination, so the rows come out in file order.
 bool ConvertForTiff(const ImageView& dst, const ConstImageView& src);
 
 }  // namespace kt

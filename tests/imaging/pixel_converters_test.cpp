@@ -166,14 +166,15 @@ TEST(PixelConverters, RowsReverseExactlyWhenTheRowOrdersDiffer) {
     EXPECT_EQ(tiff16.Get16(r, 0), (3 - r) << 8);
     EXPECT_EQ(same16.Get16(r, 0), (r + 1) << 8);
   }
-  // Eight-bit rows are copied whole, as far as the shorter stride reaches.
+  // Eight-bit rows too, and only their pixels: the bytes after them are not
+  // the source view's.
   Image narrow(3, 2, 8, 0x55);  // stride 4
   narrow.Row(1)[0] = 0x66;
   Image wide(6, 2, 8, 0xEE);  // stride 8
   wide.v.rows = RowOrder::kTopDown;
   ASSERT_TRUE(ConvertForTiff(wide.v, narrow.in()));
   EXPECT_EQ(std::vector<uint8_t>(wide.Row(0), wide.Row(0) + 8),
-            (std::vector<uint8_t>{0x66, 0x55, 0x55, 0x55, 0xEE, 0xEE, 0xEE, 0xEE}));
+            (std::vector<uint8_t>{0x66, 0x55, 0x55, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
 }
 
 TEST(PixelConverters, OnlyTheCommonPartOfBothViewsIsConverted) {
