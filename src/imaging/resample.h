@@ -11,10 +11,11 @@ namespace kt {
 // areas' extents are computed once in single precision; destination row i,
 // column j (counted from the area's corner) takes source row
 // trunc(i x vertical ratio) and source column trunc(j x horizontal ratio),
-// each clamped to the source view. Only the extents of `src_area` matter: the
-// source is read from its first stored row and column whatever the area's
-// corner, which is the routine's established contract; the display passes
-// whole surfaces, whose corner is (0, 0), so it never notices. Three bytes
+// each clamped to the source view. The area's left column and top row are
+// not added to the source address: only its extents set the scale (and the
+// mirrored routine counts down from its bottom row). That is the routines'
+// established contract; the display passes whole surfaces, whose corner is
+// (0, 0), so for it the corner makes no difference. Three bytes
 // are copied per pixel, so a fourth byte of a deeper destination is left as
 // it was. The views' row orders are not consulted: the caller picks the
 // straight or the mirrored routine.
