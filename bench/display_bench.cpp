@@ -60,7 +60,7 @@ void BM_ResampleDoubleSize(benchmark::State& state) {
   scaled.Create(768, 576, 24);
   for (auto _ : state) {
     benchmark::DoNotOptimize(
-        scaled.ResampleFrom(kt::ResampleNearestMirrored, &colour, nullptr, nullptr, 0, 0));
+        scaled.ResampleFrom(kt::ResampleNearestMirrored, &colour, nullptr, nullptr));
   }
 }
 BENCHMARK(BM_ResampleDoubleSize);

@@ -71,7 +71,7 @@ void BM_ConvertToFloat(benchmark::State& state) {
   Fixture f;
   std::vector<float> out(kWidth * kHeight);
   for (auto _ : state) {
-    f.table.ConvertToFloat(f.frame, out.data(), 0);
+    f.table.ConvertToFloat(f.frame, out.data(), kt::RowOrder::kBottomUp);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
@@ -79,12 +79,13 @@ void BM_ConvertToFloat(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertToFloat)->Unit(benchmark::kMicrosecond);
 
-template <typename T, int (kt::CThermoTable::*Convert)(const kt::CDibSurface&, T*, int) const>
+template <typename T,
+          bool (kt::CThermoTable::*Convert)(const kt::CDibSurface&, T*, kt::RowOrder) const>
 void BM_ConvertInterpolated(benchmark::State& state) {
   Fixture f;
   std::vector<T> out(kWidth * kHeight);
   for (auto _ : state) {
-    (f.table.*Convert)(f.frame, out.data(), 0);
+    (f.table.*Convert)(f.frame, out.data(), kt::RowOrder::kTopDown);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }

@@ -24,7 +24,8 @@ FrameRing::CopyResult FrameRing::CopyOut(FrameKind kind, int32_t frame_id, void*
       if (buffer == nullptr || surface.pixels() == nullptr || size_bytes < needed) {
         return CopyResult::kBufferTooSmall;
       }
-      table.ConvertToFloat(surface, static_cast<float*>(buffer), bottom_up_rows ? 0 : 1);
+      table.ConvertToFloat(surface, static_cast<float*>(buffer),
+                           bottom_up_rows ? RowOrder::kBottomUp : RowOrder::kTopDown);
       return CopyResult::kCopied;
     }
     const size_t row_bytes = static_cast<size_t>(surface.stride());

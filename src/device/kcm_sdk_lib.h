@@ -3,7 +3,9 @@
 // replies, moves frames (a stream thread filling a ring of transfer buffers, or
 // a grab thread moving one frame), and reads and writes the camera's registers.
 //
-// Status codes of this layer (never seen by hosts): see DeviceStatus.
+// Results of this layer (never seen by hosts): DeviceStatus for operations
+// that have a code to report, RequestResult for the driver requests,
+// WaitFrameResult for the frame wait, bool for the rest.
 //
 // Threads:
 // - host threads and the capture thread issue command exchanges; each exchange
@@ -35,7 +37,11 @@
 
 namespace kt {
 
-// Status codes of the device layer.
+// Status codes of the device layer. The values are fixed device codes, and
+// some of the numbers in between are deliberately unused. Unscoped with an
+// int base: the camera layer stores and compares them as ints (a stream's
+// status, the result of a start), so a scoped enum would reach into its code
+// for no gain in meaning.
 enum DeviceStatus : int {
   kDeviceOk = 0,
   kDeviceRingTooSmall = 1,
@@ -49,6 +55,15 @@ enum DeviceStatus : int {
   kDeviceFrameFailed = 19,
   kDeviceBusy = 21,
   kDeviceBadSlot = 22,
+};
+
+// Outcomes of one driver request (DeviceControl). The values are the codes
+// the request has always had; only the device layer sees them.
+enum class RequestResult : int {
+  kDone = 0,       // the driver carried the request out
+  kFailed = -1,    // the driver refused or failed it
+  kNoBuffer = -2,  // no data buffer was given
+  kNoHandle = -3,  // no device handle was given
 };
 
 // Results of WaitFrame as the capture loop reads them.
@@ -74,68 +89,94 @@ class CKCMSdkLib {
   CKCMSdkLib& operator=(const CKCMSdkLib&) = delete;
 
   // ---- Virtual operations (slots 0 to 4, in this order) ----
-  // 0: copies width x height pixels (two bytes each in 16-bit mode). Returns 0.
-  virtual int CopyRaw(void* destination, const void* source);
+  // The slots keep the parameter lists that model classes override, `unused`
+  // included: it belongs to the slot's shape, and this base class ignores it.
+  // 0: copies width x height pixels (two bytes each in 16-bit mode).
+  // kDeviceOk, or kDeviceNullBuffer for a missing buffer.
+  virtual DeviceStatus CopyRaw(void* destination, const void* source);
   // 1: converts a region of a transfer buffer into 3 bytes per pixel (B, G, R).
-  virtual int ConvertRegionToRgb(uint8_t* destination, const void* source, int colour, int unused,
-                                 int left, int top, int right, int bottom);
+  // kDeviceRegionOutsideFrame is checked before kDeviceNullBuffer.
+  virtual DeviceStatus ConvertRegionToRgb(uint8_t* destination, const void* source, int colour,
+                                          int unused, int left, int top, int right, int bottom);
   // 2: slot 1 over the whole delivered window.
-  virtual int ConvertToRgb(uint8_t* destination, const void* source, int colour, int unused);
-  // 3: copies the delivered window out of a transfer buffer. Returns 0.
-  virtual int CopyWindow(void* destination, const void* source);
-  // 4: stores the transfer mode and sends command 10. Returns 1.
-  virtual int SetTransferMode(int mode);
+  virtual DeviceStatus ConvertToRgb(uint8_t* destination, const void* source, int colour,
+                                    int unused);
+  // 3: copies the delivered window out of a transfer buffer. kDeviceOk, or
+  // kDeviceNullBuffer for a missing buffer.
+  virtual DeviceStatus CopyWindow(void* destination, const void* source);
+  // 4: stores the transfer mode and sends command 10. Always true: whether the
+  // camera took the command shows at the next transfer, not here.
+  virtual bool SetTransferMode(int mode);
 
   // ---- Driver requests ----
-  // Opens the device path; 1 when a (non-null) handle came back, 0 otherwise.
+  // Opens the device path; true when a (non-null) handle came back.
   // The invalid-handle value counts as opened: it fails at the first request.
-  int OpenDevice(const char* path, platform::DeviceHandle* handle);
-  int CloseDevice(platform::DeviceHandle* handle);
-  // 0 success, -1 request failed, -2 null buffer, -3 null handle.
-  int DeviceControl(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, void* buffer,
-                    uint32_t* returned, int direction);
-  // 0 when exactly `size` bytes moved, 12 on failure or a wrong count, 10 for a null handle.
-  int PipeRead(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, void* buffer);
-  int PipeWrite(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, const void* buffer);
+  // A stream whose open "succeeds" with it then fails its first transfer and
+  // is reported as lost, instead of idling without frames.
+  bool OpenDevice(const char* path, platform::DeviceHandle* handle);
+  // Closes a non-null handle and clears it; false for a null one.
+  bool CloseDevice(platform::DeviceHandle* handle);
+  // One synchronous request; the buffer is checked before the handle.
+  RequestResult DeviceControl(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
+                              void* buffer, uint32_t* returned, int direction);
+  // kDeviceOk when exactly `size` bytes moved, kDeviceTransferFailed on failure
+  // or a wrong count, kDeviceNoHandle for a null handle.
+  DeviceStatus PipeRead(platform::DeviceHandle handle, uint32_t pipe, uint32_t size, void* buffer);
+  DeviceStatus PipeWrite(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
+                         const void* buffer);
 
   // ---- Slots and geometry ----
   int ProbeDevices() EXCLUDES(exchange_lock_);
   int DeviceCount() const { return protocol::kDeviceSlots; }
-  // 1 when `index` is 0..7 and a camera was found there at the last probe.
-  int IsPresent(int index) const EXCLUDES(exchange_lock_);
-  // 22 for an index above 8; otherwise selects it and formats the device path.
-  int SetDevicePath(int index) EXCLUDES(exchange_lock_);
-  int SetGeometry(int pitch, int horizontal_offset, int width, int total_lines, int first_line,
-                  int height, int ring_count);
-  int SendFrameLength();
+  // True when `index` is 0..7 and a camera was found there at the last probe.
+  bool IsPresent(int index) const EXCLUDES(exchange_lock_);
+  // kDeviceBadSlot for an index above 8; otherwise selects it and formats the
+  // device path. Index 8 is accepted although no camera can sit there: it
+  // names a device file that never opens, which the caller learns at the
+  // first exchange, the way an unplugged slot behaves.
+  DeviceStatus SetDevicePath(int index) EXCLUDES(exchange_lock_);
+  DeviceStatus SetGeometry(int pitch, int horizontal_offset, int width, int total_lines,
+                           int first_line, int height, int ring_count);
+  // Sends command 9 with the transfer unit count; its result is not checked,
+  // a camera that missed it fails the next transfer.
+  void SendFrameLength();
 
   // ---- Streaming ----
-  int StartStream();
-  int WaitFrame();
+  DeviceStatus StartStream();
+  WaitFrameResult WaitFrame();
   // Copies the frame under the read index into `destination` with its rows
   // reversed (width x height x 2 bytes), then advances the read index.
-  int CopyFrame(void* destination);
-  int StopStream();
+  DeviceStatus CopyFrame(void* destination);
+  // The ended stream's status (kDeviceOk when none ran).
+  DeviceStatus StopStream();
   bool IsStreaming() const { return stream_.stop_flag.load() == 0; }
 
   // ---- Single grab ----
-  int GrabOne();
-  int CopyGrabbed(void* destination);
+  DeviceStatus GrabOne();
+  DeviceStatus CopyGrabbed(void* destination);
   bool IsGrabbing() const { return grab_.idle_flag.load() == 0; }
 
   // ---- Registers and sensor control ----
-  int WriteSensorRegister(int address, int value);
-  int ReadSensorRegister(int address, uint8_t* value);
-  int WriteControlRegister(int address, int value);
-  int ReadControlRegister(int address, uint8_t* value);
-  int ReadInternalTemperatureRaw(uint16_t* value);
-  int RequestNuc();
-  int SetRegister64Bit0(int flag);
-  int SetRegister64Bit1(int flag);
-  int StartSensor();
-  int SetWindow(int x, int y, int width, int height, int mode);
-  int SelectDevice(int slot);
-  int InitializeCamera(int slot);
+  // Each true when its exchange succeeded; a failed read stores 0.
+  bool WriteSensorRegister(int address, int value);
+  bool ReadSensorRegister(int address, uint8_t* value);
+  bool WriteControlRegister(int address, int value);
+  bool ReadControlRegister(int address, uint8_t* value);
+  bool ReadInternalTemperatureRaw(uint16_t* value);
+  bool RequestNuc();
+  // Read-modify-write of one bit of sensor register 64; true when both
+  // exchanges succeeded (then the bit is recorded and the sensor given time
+  // to settle).
+  bool SetRegister64Bit0(int flag);
+  bool SetRegister64Bit1(int flag);
+  // The sensor's start-up sequence. Nothing is reported: a missing camera
+  // shows at the first read or stream.
+  void StartSensor();
+  // True when the window was applied; false, sending nothing, for a window
+  // outside the sensor, smaller than 4 x 3, or an unknown mode.
+  bool SetWindow(int x, int y, int width, int height, int mode);
+  DeviceStatus SelectDevice(int slot);
+  DeviceStatus InitializeCamera(int slot);
 
   // ---- Read access for the layers above and for tests ----
   int transfer_mode() const { return transfer_mode_.load(); }
@@ -152,23 +193,23 @@ class CKCMSdkLib {
 
  protected:
   // Sends one 64-byte command on the command pipe within its own exchange.
-  int SendCommand(const uint8_t* command) EXCLUDES(exchange_lock_);
+  DeviceStatus SendCommand(const uint8_t* command) EXCLUDES(exchange_lock_);
   // Sends a read command and takes the second of its two replies.
-  int ReadExchange(const uint8_t* command, uint8_t* reply) EXCLUDES(exchange_lock_);
+  DeviceStatus ReadExchange(const uint8_t* command, uint8_t* reply) EXCLUDES(exchange_lock_);
   // The transfer unit count for a geometry, or 0 when it does not fit 32 bits.
   static uint32_t ComputeTransferUnits(int pitch, int first_line, int height);
   // One synchronous request with an explicit code (DeviceControl picks the code
   // by direction; frame reads choose theirs by the large-transfer flag).
   // Results as DeviceControl.
-  int IssueRequest(platform::DeviceHandle handle, uint32_t code, uint32_t pipe, uint32_t size,
-                   void* buffer, uint32_t* returned);
+  RequestResult IssueRequest(platform::DeviceHandle handle, uint32_t code, uint32_t pipe,
+                             uint32_t size, void* buffer, uint32_t* returned);
   // Sends command 2 on the command pipe within the exchange lock; the result is
   // ignored by both workers.
   void SendStartTransfer(platform::DeviceHandle handle) EXCLUDES(exchange_lock_);
   // Reads one frame from the frame pipe with the code the large-transfer flag
   // picks. Results as DeviceControl.
-  int ReadFrame(platform::DeviceHandle handle, int large_transfer, uint32_t size, void* buffer,
-                uint32_t* returned);
+  RequestResult ReadFrame(platform::DeviceHandle handle, int large_transfer, uint32_t size,
+                          void* buffer, uint32_t* returned);
   // Rows reversed: destination row i is source row (height - 1 - i), width x 2 bytes each.
   void CopyRowsReversed(uint8_t* destination, const uint8_t* source) const;
 
@@ -198,7 +239,7 @@ class CKCMSdkLib {
     uint32_t transfer_bytes = 0;
     std::unique_ptr<platform::Event> frame_ready;   // auto reset
     std::unique_ptr<platform::Event> stream_ended;  // manual reset
-    std::atomic<int> status{0};
+    std::atomic<DeviceStatus> status{kDeviceOk};
     std::atomic<int> stop_flag{1};
     std::atomic<int> error_flag{0};
     int ring_count = 0;
@@ -215,7 +256,7 @@ class CKCMSdkLib {
     uint8_t* buffer = nullptr;
     uint32_t transfer_bytes = 0;
     std::unique_ptr<platform::Event> done;  // manual reset
-    std::atomic<int> status{0};
+    std::atomic<DeviceStatus> status{kDeviceOk};
     std::atomic<int> idle_flag{1};
     int transfer_mode = 0;
     int large_transfer = 0;

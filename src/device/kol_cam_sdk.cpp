@@ -10,14 +10,14 @@ CKolCamV7R2KTHERMOSdk::CKolCamV7R2KTHERMOSdk() {
   InitializeCamera(0);
 }
 
-int CKolCamV7R2KTHERMOSdk::SetTransferMode(int mode) {
+bool CKolCamV7R2KTHERMOSdk::SetTransferMode(int mode) {
   transfer_mode_.store(mode);
   uint8_t command[protocol::kCommandSize] = {protocol::kCmdTransferMode, 1};
   SendCommand(command);
   WriteControlRegister(protocol::control::kPixelFormat, mode != 0
                                                             ? protocol::control::kPixelFormat16Bit
                                                             : protocol::control::kPixelFormat8Bit);
-  return 1;
+  return true;
 }
 
 }  // namespace kt

@@ -13,8 +13,10 @@ class CKolCamV7R2KTHERMOSdk final : public CKCMSdkLib {
 
   // Always asks the camera for two bytes per pixel on the wire (command 10
   // with 1) and selects the pixel format in control register 14: 9 for a
-  // nonzero mode, 8 otherwise. Returns 1.
-  int SetTransferMode(int mode) override;
+  // nonzero mode, 8 otherwise. The wire carries 16-bit words on this model
+  // whatever the mode; the mode only picks what the words hold, so command 10
+  // never asks for one byte per pixel here. Always true, as the base slot.
+  bool SetTransferMode(int mode) override;
 };
 
 }  // namespace kt

@@ -18,7 +18,7 @@ uint8_t ClampChannel(double value) {
 
 }  // namespace
 
-int CKCMSdkLib::CopyRaw(void* destination, const void* source) {
+DeviceStatus CKCMSdkLib::CopyRaw(void* destination, const void* source) {
   if (destination == nullptr || source == nullptr) return kDeviceNullBuffer;
   const size_t pixel_bytes = transfer_mode_.load() != 0 ? 2 : 1;
   std::memcpy(destination, source,
@@ -26,8 +26,9 @@ int CKCMSdkLib::CopyRaw(void* destination, const void* source) {
   return kDeviceOk;
 }
 
-int CKCMSdkLib::ConvertRegionToRgb(uint8_t* destination, const void* source, int colour,
-                                   int /*unused*/, int left, int top, int right, int bottom) {
+DeviceStatus CKCMSdkLib::ConvertRegionToRgb(uint8_t* destination, const void* source, int colour,
+                                            int /*unused*/, int left, int top, int right,
+                                            int bottom) {
   // Empty, wider than a line or taller than the frame. Coordinates must also
   // lie inside the buffer's lines, which hold first line + height lines.
   if (right < left || bottom < top || right - left + 1 > pitch_ ||
@@ -40,7 +41,10 @@ int CKCMSdkLib::ConvertRegionToRgb(uint8_t* destination, const void* source, int
   const auto* bytes = static_cast<const uint8_t*>(source);
   uint8_t* out = destination;
   if (colour == 0 || transfer_mode_.load() != 1) {
-    // Grey: each source byte becomes three equal bytes.
+    // Grey: each source byte becomes three equal bytes, lines `pitch` bytes
+    // apart, in every mode but the colour one. The library never sends raw
+    // 16-bit frames through this slot (the capture path copies them), so the
+    // one-byte layout of the video modes is the only one it needs to read.
     for (int y = top; y <= bottom; ++y) {
       const uint8_t* line = bytes + static_cast<size_t>(y) * static_cast<size_t>(pitch_);
       for (int x = left; x <= right; ++x) {
@@ -81,11 +85,12 @@ int CKCMSdkLib::ConvertRegionToRgb(uint8_t* destination, const void* source, int
   return kDeviceOk;
 }
 
-int CKCMSdkLib::ConvertToRgb(uint8_t* destination, const void* source, int colour, int unused) {
+DeviceStatus CKCMSdkLib::ConvertToRgb(uint8_t* destination, const void* source, int colour,
+                                      int unused) {
   return ConvertRegionToRgb(destination, source, colour, unused, 0, 0, width_ - 1, height_ - 1);
 }
 
-int CKCMSdkLib::CopyWindow(void* destination, const void* source) {
+DeviceStatus CKCMSdkLib::CopyWindow(void* destination, const void* source) {
   if (destination == nullptr || source == nullptr) return kDeviceNullBuffer;
   const size_t pixel_bytes = transfer_mode_.load() != 0 ? 2 : 1;
   const size_t line_bytes = static_cast<size_t>(width_) * pixel_bytes;
@@ -102,13 +107,13 @@ int CKCMSdkLib::CopyWindow(void* destination, const void* source) {
   return kDeviceOk;
 }
 
-int CKCMSdkLib::SetTransferMode(int mode) {
+bool CKCMSdkLib::SetTransferMode(int mode) {
   transfer_mode_.store(mode);
   uint8_t command[protocol::kCommandSize] = {};
   command[0] = protocol::kCmdTransferMode;
   command[1] = mode != 0 ? 1 : 0;
   SendCommand(command);
-  return 1;
+  return true;
 }
 
 }  // namespace kt

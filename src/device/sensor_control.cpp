@@ -34,20 +34,20 @@ constexpr uint32_t kResetStepMs = 22;
 
 }  // namespace
 
-int CKCMSdkLib::SendCommand(const uint8_t* command) {
+DeviceStatus CKCMSdkLib::SendCommand(const uint8_t* command) {
   MutexLock lock(exchange_lock_);
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
-  if (OpenDevice(device_path_, &handle) == 0) return kDeviceNoHandle;
-  const int status = PipeWrite(handle, protocol::kPipeCommand, kCommandSize, command);
+  if (!OpenDevice(device_path_, &handle)) return kDeviceNoHandle;
+  const DeviceStatus status = PipeWrite(handle, protocol::kPipeCommand, kCommandSize, command);
   CloseDevice(&handle);
   return status;
 }
 
-int CKCMSdkLib::ReadExchange(const uint8_t* command, uint8_t* reply) {
+DeviceStatus CKCMSdkLib::ReadExchange(const uint8_t* command, uint8_t* reply) {
   MutexLock lock(exchange_lock_);
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
-  if (OpenDevice(device_path_, &handle) == 0) return kDeviceNoHandle;
-  int status = PipeWrite(handle, protocol::kPipeCommand, kCommandSize, command);
+  if (!OpenDevice(device_path_, &handle)) return kDeviceNoHandle;
+  DeviceStatus status = PipeWrite(handle, protocol::kPipeCommand, kCommandSize, command);
   if (status == kDeviceOk) {
     // The first reply carries no value; the second decides and holds it.
     uint8_t first[kReplySize] = {};
@@ -58,71 +58,71 @@ int CKCMSdkLib::ReadExchange(const uint8_t* command, uint8_t* reply) {
   return status;
 }
 
-int CKCMSdkLib::WriteSensorRegister(int address, int value) {
+bool CKCMSdkLib::WriteSensorRegister(int address, int value) {
   const Command command =
       MakeCommand({protocol::kCmdWriteSensorRegister, High(address), Low(address), Low(value)});
-  return SendCommand(command.bytes) == kDeviceOk ? 1 : 0;
+  return SendCommand(command.bytes) == kDeviceOk;
 }
 
-int CKCMSdkLib::ReadSensorRegister(int address, uint8_t* value) {
+bool CKCMSdkLib::ReadSensorRegister(int address, uint8_t* value) {
   const Command command =
       MakeCommand({protocol::kCmdReadSensorRegister, High(address), Low(address)});
   uint8_t reply[kReplySize] = {};
   const bool ok = ReadExchange(command.bytes, reply) == kDeviceOk;
   if (value != nullptr) *value = ok ? reply[0] : 0;
-  return ok ? 1 : 0;
+  return ok;
 }
 
-int CKCMSdkLib::WriteControlRegister(int address, int value) {
+bool CKCMSdkLib::WriteControlRegister(int address, int value) {
   const Command command =
       MakeCommand({protocol::kCmdWriteControlRegister, Low(address), Low(value)});
-  return SendCommand(command.bytes) == kDeviceOk ? 1 : 0;
+  return SendCommand(command.bytes) == kDeviceOk;
 }
 
-int CKCMSdkLib::ReadControlRegister(int address, uint8_t* value) {
+bool CKCMSdkLib::ReadControlRegister(int address, uint8_t* value) {
   const Command command = MakeCommand({protocol::kCmdReadControlRegister, Low(address)});
   uint8_t reply[kReplySize] = {};
   const bool ok = ReadExchange(command.bytes, reply) == kDeviceOk;
   if (value != nullptr) *value = ok ? reply[0] : 0;
-  return ok ? 1 : 0;
+  return ok;
 }
 
-int CKCMSdkLib::ReadInternalTemperatureRaw(uint16_t* value) {
+bool CKCMSdkLib::ReadInternalTemperatureRaw(uint16_t* value) {
   const Command command =
       MakeCommand({protocol::kCmdReadSensorRegister, protocol::kInternalTemperatureSelector});
   uint8_t reply[kReplySize] = {};
-  if (ReadExchange(command.bytes, reply) != kDeviceOk) return 0;
+  if (ReadExchange(command.bytes, reply) != kDeviceOk) return false;
   if (value != nullptr) *value = static_cast<uint16_t>(reply[0] * 256 + reply[1]);
-  return 1;
+  return true;
 }
 
-int CKCMSdkLib::RequestNuc() {
+bool CKCMSdkLib::RequestNuc() {
   Command command = MakeCommand({protocol::kCmdNucRequest});
   std::memcpy(&command.bytes[1], protocol::kNucArguments, sizeof protocol::kNucArguments);
-  return SendCommand(command.bytes) == kDeviceOk ? 1 : 0;
+  return SendCommand(command.bytes) == kDeviceOk;
 }
 
-int CKCMSdkLib::SetRegister64Bit0(int flag) {
+bool CKCMSdkLib::SetRegister64Bit0(int flag) {
   uint8_t value = 0;
-  if (ReadSensorRegister(protocol::sensor::kControlBits, &value) == 0) return -1;
+  if (!ReadSensorRegister(protocol::sensor::kControlBits, &value)) return false;
   const int updated = (value & 0xFE) | (flag != 0 ? 0x01 : 0x00);
-  if (WriteSensorRegister(protocol::sensor::kControlBits, updated) == 0) return -1;
+  if (!WriteSensorRegister(protocol::sensor::kControlBits, updated)) return false;
   register64_bit0_ = flag;
   platform::SleepMs(kSettleMs);
-  return 0;
+  return true;
 }
 
-int CKCMSdkLib::SetRegister64Bit1(int flag) {
+bool CKCMSdkLib::SetRegister64Bit1(int flag) {
   uint8_t value = 0;
-  if (ReadSensorRegister(protocol::sensor::kControlBits, &value) == 0) return -1;
+  if (!ReadSensorRegister(protocol::sensor::kControlBits, &value)) return false;
   const int updated = (value & 0xFD) | (flag != 0 ? 0x02 : 0x00);
-  if (WriteSensorRegister(protocol::sensor::kControlBits, updated) == 0) return -1;
+  if (!WriteSensorRegister(protocol::sensor::kControlBits, updated)) return false;
   register64_bit1_ = flag;
   platform::SleepMs(kSettleMs);
-  return 0;
+  return true;
 }
 
-int CKCMSdkLib::StartSensor() {
+void CKCMSdkLib::StartSensor() {
   // The results of the individual register operations are deliberately
   // ignored: a missing camera shows later, at the first read or stream.
   namespace sensor = protocol::sensor;
@@ -157,17 +157,16 @@ int CKCMSdkLib::StartSensor() {
   SetRegister64Bit0(1);
   WriteSensorRegister(sensor::kBias, 96);
   platform::SleepMs(kSettleMs);
-  return 1;
 }
 
-int CKCMSdkLib::SetWindow(int x, int y, int width, int height, int mode) {
+bool CKCMSdkLib::SetWindow(int x, int y, int width, int height, int mode) {
   // 64-bit sums: no argument can overflow the bounds check.
   const bool bad_position = x < 0 || y < 0;
   const bool bad_size = width < 4 || height < 3;
   const bool outside = static_cast<int64_t>(x) + width > protocol::kSensorWidth ||
                        static_cast<int64_t>(y) + height > protocol::kSensorHeight;
   const bool bad_mode = mode < 0 || (mode >= 4 && mode <= 16) || mode > 18;
-  if (bad_position || bad_size || outside || bad_mode) return 1;
+  if (bad_position || bad_size || outside || bad_mode) return false;
 
   window_ = Window{x, y, width, height, mode};
   SetGeometry(width, 0, width, height, 0, height, 4);
@@ -196,18 +195,18 @@ int CKCMSdkLib::SetWindow(int x, int y, int width, int height, int mode) {
   WriteControlRegister(control::kFrameLength0, static_cast<int>(units & 0xFF));
   platform::SleepMs(kSettleMs);
   large_transfer_ = transfer_units_ >= kLargeTransferUnits ? 1 : 0;
-  return 0;
+  return true;
 }
 
-int CKCMSdkLib::SelectDevice(int slot) {
+DeviceStatus CKCMSdkLib::SelectDevice(int slot) {
   transfer_mode_.store(0);
   if (SetDevicePath(slot) == kDeviceBadSlot) return kDeviceBadSlot;
   SetTransferMode(0);
   return kDeviceOk;
 }
 
-int CKCMSdkLib::InitializeCamera(int slot) {
-  const int status = SelectDevice(slot);
+DeviceStatus CKCMSdkLib::InitializeCamera(int slot) {
+  const DeviceStatus status = SelectDevice(slot);
   if (status != kDeviceOk) return status;
   SendCommand(MakeCommand({protocol::kCmdSelectCamera}).bytes);
   StartSensor();

@@ -13,7 +13,10 @@ namespace kt {
 namespace {
 
 // The direction of DeviceControl that carries command 2: the start-transfer
-// command goes out with the pipe-read request code.
+// command goes out with the pipe-read request code. The codes only select the
+// driver's buffer method; the driver moves the data the way the pipe goes
+// (the command pipe always toward the camera), and this pairing is what the
+// driver expects, so it is kept although the names look swapped.
 constexpr int kDirectionRead = 0;
 
 int NextSlot(int slot, int ring_count) { return slot + 1 >= ring_count ? 0 : slot + 1; }
@@ -31,8 +34,11 @@ void CKCMSdkLib::SendStartTransfer(platform::DeviceHandle handle) {
                 kDirectionRead);
 }
 
-int CKCMSdkLib::ReadFrame(platform::DeviceHandle handle, int large_transfer, uint32_t size,
-                          void* buffer, uint32_t* returned) {
+RequestResult CKCMSdkLib::ReadFrame(platform::DeviceHandle handle, int large_transfer,
+                                    uint32_t size, void* buffer, uint32_t* returned) {
+  // Frames come in with the pipe-write code (or the large-frame code): as for
+  // command 2, the code picks the driver's buffer method and the frame pipe
+  // decides the direction, so this pairing is intended.
   const uint32_t code =
       large_transfer != 0 ? protocol::kIoctlLargeFrameRead : protocol::kIoctlPipeWrite;
   return IssueRequest(handle, code, protocol::kPipeFrame, size, buffer, returned);
@@ -48,7 +54,7 @@ void CKCMSdkLib::CopyRowsReversed(uint8_t* destination, const uint8_t* source) c
 
 // ---- Streaming ----
 
-int CKCMSdkLib::StartStream() {
+DeviceStatus CKCMSdkLib::StartStream() {
   if (stream_.stop_flag.load() == 0) return kDeviceBusy;
   // Without a geometry there is nothing to transfer into.
   if (ring_.size() < 2) return kDeviceNullBuffer;
@@ -91,12 +97,12 @@ void CKCMSdkLib::StreamThreadMain() {
   platform::RaiseCurrentThreadPriority();
   StreamBlock& block = stream_;
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
-  int status = kDeviceOk;
+  DeviceStatus status = kDeviceOk;
 
   // Nothing may leave a worker thread: anything thrown ends the stream as a
   // failed transfer, which the capture loop reports as a lost camera.
   try {
-    if (OpenDevice(block.device_path, &handle) == 0) {
+    if (!OpenDevice(block.device_path, &handle)) {
       status = kDeviceNoHandle;
     } else if (handle != platform::kNullDeviceHandle && block.stop_flag.load() == 0) {
       bool short_frame_seen = false;
@@ -105,11 +111,11 @@ void CKCMSdkLib::StreamThreadMain() {
         const int slot = block.write_index.load(std::memory_order_relaxed);
         SendStartTransfer(handle);
         uint32_t moved = 0;
-        const int result = ReadFrame(handle, block.large_transfer, block.transfer_bytes,
-                                     block.entries[slot].locked, &moved);
+        const RequestResult result = ReadFrame(handle, block.large_transfer, block.transfer_bytes,
+                                               block.entries[slot].locked, &moved);
 
         bool publish = true;
-        if (result != 0) {
+        if (result != RequestResult::kDone) {
           status = kDeviceFrameFailed;
         } else if (moved != block.transfer_bytes) {
           // One short frame is tolerated at the start of a stream (the camera may
@@ -149,7 +155,7 @@ void CKCMSdkLib::StreamThreadMain() {
   block.stream_ended->Set();
 }
 
-int CKCMSdkLib::WaitFrame() {
+WaitFrameResult CKCMSdkLib::WaitFrame() {
   if (stream_.error_flag.load() == 1) return kWaitDeviceLost;
   if (stream_.stop_flag.load() == 1) return kWaitStopped;
 
@@ -171,7 +177,7 @@ int CKCMSdkLib::WaitFrame() {
   return kWaitNoFrameYet;
 }
 
-int CKCMSdkLib::CopyFrame(void* destination) {
+DeviceStatus CKCMSdkLib::CopyFrame(void* destination) {
   if (destination == nullptr || stream_.entries == nullptr) return kDeviceNullBuffer;
   // Only this (the capture) thread writes the read index.
   const int slot = stream_.read_index.load(std::memory_order_relaxed);
@@ -181,7 +187,7 @@ int CKCMSdkLib::CopyFrame(void* destination) {
   return kDeviceOk;
 }
 
-int CKCMSdkLib::StopStream() {
+DeviceStatus CKCMSdkLib::StopStream() {
   if (stream_.stop_flag.load() == 1 && stream_.error_flag.load() == 0) {
     // Not streaming. A stream that ended by itself without an error (a failed
     // open) still leaves its thread to collect.
@@ -193,7 +199,7 @@ int CKCMSdkLib::StopStream() {
     stream_.stream_ended->Wait(platform::kInfinite);
   }
   if (stream_thread_.joinable()) stream_thread_.join();
-  const int status = stream_.status.load();
+  const DeviceStatus status = stream_.status.load();
   stream_.frame_ready.reset();
   stream_.stream_ended.reset();
   stream_.stop_flag.store(1);
@@ -203,7 +209,7 @@ int CKCMSdkLib::StopStream() {
 
 // ---- Single grab ----
 
-int CKCMSdkLib::GrabOne() {
+DeviceStatus CKCMSdkLib::GrabOne() {
   int idle = 1;
   if (!grab_.idle_flag.compare_exchange_strong(idle, 0)) return kDeviceBusy;
 
@@ -228,7 +234,7 @@ int CKCMSdkLib::GrabOne() {
   grab_.done->Wait(platform::kInfinite);
   grab_thread_.join();
   grab_.done.reset();
-  const int status = grab_.status.load();
+  const DeviceStatus status = grab_.status.load();
   // Idle again only once the thread is collected, so that the next grab
   // never meets a thread object still in use.
   grab_.idle_flag.store(1);
@@ -238,16 +244,17 @@ int CKCMSdkLib::GrabOne() {
 void CKCMSdkLib::GrabThreadMain() {
   platform::RaiseCurrentThreadPriority();
   platform::DeviceHandle handle = platform::kNullDeviceHandle;
-  int status = kDeviceOk;
+  DeviceStatus status = kDeviceOk;
   try {
-    if (OpenDevice(grab_.device_path, &handle) == 0) {
+    if (!OpenDevice(grab_.device_path, &handle)) {
       status = kDeviceNoHandle;
     } else {
       SendStartTransfer(handle);
       uint32_t moved = 0;
-      const int result =
+      const RequestResult result =
           ReadFrame(handle, grab_.large_transfer, grab_.transfer_bytes, grab_.buffer, &moved);
-      if (result != 0 || moved != grab_.transfer_bytes) status = kDeviceFrameFailed;
+      if (result != RequestResult::kDone || moved != grab_.transfer_bytes)
+        status = kDeviceFrameFailed;
     }
   } catch (...) {
     status = kDeviceFrameFailed;
@@ -257,7 +264,7 @@ void CKCMSdkLib::GrabThreadMain() {
   grab_.done->Set();
 }
 
-int CKCMSdkLib::CopyGrabbed(void* destination) {
+DeviceStatus CKCMSdkLib::CopyGrabbed(void* destination) {
   if (destination == nullptr || !single_frame_) return kDeviceNullBuffer;
   CopyRowsReversed(static_cast<uint8_t*>(destination), single_frame_.get());
   return kDeviceOk;

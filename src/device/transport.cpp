@@ -40,11 +40,11 @@ CKCMSdkLib::~CKCMSdkLib() {
 
 // ---- Driver requests ----
 
-int CKCMSdkLib::OpenDevice(const char* path, platform::DeviceHandle* handle) {
-  if (handle == nullptr) return 0;
+bool CKCMSdkLib::OpenDevice(const char* path, platform::DeviceHandle* handle) {
+  if (handle == nullptr) return false;
   if (path == nullptr) {
     *handle = platform::kNullDeviceHandle;
-    return 0;
+    return false;
   }
   // A driver that cannot allocate for a request fails it; nothing it throws
   // reaches the device layer's callers, some of which are worker threads. A
@@ -56,24 +56,24 @@ int CKCMSdkLib::OpenDevice(const char* path, platform::DeviceHandle* handle) {
     *handle = platform::kInvalidDeviceHandle;
   }
   // The invalid-handle value is kept as "opened": the first request on it fails.
-  return *handle != platform::kNullDeviceHandle ? 1 : 0;
+  return *handle != platform::kNullDeviceHandle;
 }
 
-int CKCMSdkLib::CloseDevice(platform::DeviceHandle* handle) {
-  if (handle == nullptr || *handle == platform::kNullDeviceHandle) return 0;
+bool CKCMSdkLib::CloseDevice(platform::DeviceHandle* handle) {
+  if (handle == nullptr || *handle == platform::kNullDeviceHandle) return false;
   try {
     platform::CurrentDriverPort().Close(*handle);
   } catch (...) {
     // The handle is given up either way.
   }
   *handle = platform::kNullDeviceHandle;
-  return 1;
+  return true;
 }
 
-int CKCMSdkLib::IssueRequest(platform::DeviceHandle handle, uint32_t code, uint32_t pipe,
-                             uint32_t size, void* buffer, uint32_t* returned) {
-  if (buffer == nullptr) return -2;
-  if (handle == platform::kNullDeviceHandle) return -3;
+RequestResult CKCMSdkLib::IssueRequest(platform::DeviceHandle handle, uint32_t code, uint32_t pipe,
+                                       uint32_t size, void* buffer, uint32_t* returned) {
+  if (buffer == nullptr) return RequestResult::kNoBuffer;
+  if (handle == platform::kNullDeviceHandle) return RequestResult::kNoHandle;
   // The driver names the pipe by a 4-byte little-endian index.
   const uint8_t pipe_index[protocol::kPipeIndexSize] = {
       static_cast<uint8_t>(pipe), static_cast<uint8_t>(pipe >> 8), static_cast<uint8_t>(pipe >> 16),
@@ -88,33 +88,33 @@ int CKCMSdkLib::IssueRequest(platform::DeviceHandle handle, uint32_t code, uint3
     moved = 0;
   }
   if (returned != nullptr) *returned = moved;
-  return ok ? 0 : -1;
+  return ok ? RequestResult::kDone : RequestResult::kFailed;
 }
 
-int CKCMSdkLib::DeviceControl(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
-                              void* buffer, uint32_t* returned, int direction) {
+RequestResult CKCMSdkLib::DeviceControl(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
+                                        void* buffer, uint32_t* returned, int direction) {
   const uint32_t code =
       direction == kDirectionRead ? protocol::kIoctlPipeRead : protocol::kIoctlPipeWrite;
   return IssueRequest(handle, code, pipe, size, buffer, returned);
 }
 
-int CKCMSdkLib::PipeRead(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
-                         void* buffer) {
+DeviceStatus CKCMSdkLib::PipeRead(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
+                                  void* buffer) {
   if (handle == platform::kNullDeviceHandle) return kDeviceNoHandle;
   uint32_t moved = 0;
-  const int result = DeviceControl(handle, pipe, size, buffer, &moved, kDirectionRead);
-  return result == 0 && moved == size ? kDeviceOk : kDeviceTransferFailed;
+  const RequestResult result = DeviceControl(handle, pipe, size, buffer, &moved, kDirectionRead);
+  return result == RequestResult::kDone && moved == size ? kDeviceOk : kDeviceTransferFailed;
 }
 
-int CKCMSdkLib::PipeWrite(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
-                          const void* buffer) {
+DeviceStatus CKCMSdkLib::PipeWrite(platform::DeviceHandle handle, uint32_t pipe, uint32_t size,
+                                   const void* buffer) {
   if (handle == platform::kNullDeviceHandle) return kDeviceNoHandle;
   uint32_t moved = 0;
   // The driver only reads a buffer headed toward the camera; the port's
   // interface takes one mutable data buffer for both directions.
-  const int result =
+  const RequestResult result =
       DeviceControl(handle, pipe, size, const_cast<void*>(buffer), &moved, kDirectionWrite);
-  return result == 0 && moved == size ? kDeviceOk : kDeviceTransferFailed;
+  return result == RequestResult::kDone && moved == size ? kDeviceOk : kDeviceTransferFailed;
 }
 
 // ---- Slots ----
@@ -126,8 +126,8 @@ int CKCMSdkLib::ProbeDevices() {
     char path[kDevicePathChars];
     FormatDevicePath(path, sizeof(path), base_name_, index);
     platform::DeviceHandle handle = platform::kNullDeviceHandle;
-    const int opened = OpenDevice(path, &handle);
-    const bool is_present = opened == 1 && handle != platform::kInvalidDeviceHandle;
+    const bool opened = OpenDevice(path, &handle);
+    const bool is_present = opened && handle != platform::kInvalidDeviceHandle;
     present[index] = is_present ? 1 : 0;
     if (is_present) {
       CloseDevice(&handle);
@@ -141,13 +141,13 @@ int CKCMSdkLib::ProbeDevices() {
   return found;
 }
 
-int CKCMSdkLib::IsPresent(int index) const {
-  if (index < 0 || index >= protocol::kDeviceSlots) return 0;
+bool CKCMSdkLib::IsPresent(int index) const {
+  if (index < 0 || index >= protocol::kDeviceSlots) return false;
   MutexLock lock(exchange_lock_);
-  return present_[index] != 0 ? 1 : 0;
+  return present_[index] != 0;
 }
 
-int CKCMSdkLib::SetDevicePath(int index) {
+DeviceStatus CKCMSdkLib::SetDevicePath(int index) {
   // Compared unsigned, so a negative index is refused as well. Index 8 passes
   // (and names a device file no camera has) but never indexes present_.
   if (static_cast<unsigned>(index) > static_cast<unsigned>(protocol::kDeviceSlots)) {
@@ -201,8 +201,8 @@ void CKCMSdkLib::FreeBuffers() {
   grab_.buffer = nullptr;
 }
 
-int CKCMSdkLib::SetGeometry(int pitch, int horizontal_offset, int width, int total_lines,
-                            int first_line, int height, int ring_count) {
+DeviceStatus CKCMSdkLib::SetGeometry(int pitch, int horizontal_offset, int width, int total_lines,
+                                     int first_line, int height, int ring_count) {
   // The window must lie inside a line: CopyWindow reads it from every line.
   if (pitch < 1 || width < 1 || pitch < width || horizontal_offset < 0 ||
       horizontal_offset > pitch - width) {
@@ -261,7 +261,7 @@ int CKCMSdkLib::SetGeometry(int pitch, int horizontal_offset, int width, int tot
   return kDeviceOk;
 }
 
-int CKCMSdkLib::SendFrameLength() {
+void CKCMSdkLib::SendFrameLength() {
   const uint32_t units = static_cast<uint32_t>(transfer_units_);
   uint8_t command[protocol::kCommandSize] = {};
   command[0] = protocol::kCmdFrameLength;
@@ -270,7 +270,6 @@ int CKCMSdkLib::SendFrameLength() {
   command[3] = static_cast<uint8_t>(units >> 16);
   command[4] = static_cast<uint8_t>(units >> 24);
   SendCommand(command);
-  return 1;
 }
 
 }  // namespace kt

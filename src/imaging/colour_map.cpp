@@ -180,13 +180,13 @@ bool StepAutoRange(std::atomic<int32_t>& count) {
 
 }  // namespace
 
-int MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* colour_pixels,
-                     int colour_stride) {
-  if (raw.empty() || raw.bits_per_pixel() != 16 || colour_pixels == nullptr) return 0;
+bool MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* colour_pixels,
+                      int colour_stride) {
+  if (raw.empty() || raw.bits_per_pixel() != 16 || colour_pixels == nullptr) return false;
   const int32_t width = raw.width();
   const int32_t height = raw.height();
-  if (width <= 0 || height <= 0) return 0;
-  if (static_cast<int64_t>(colour_stride) < static_cast<int64_t>(width) * 3) return 0;
+  if (width <= 0 || height <= 0) return false;
+  if (static_cast<int64_t>(colour_stride) < static_cast<int64_t>(width) * 3) return false;
 
   const Window window{record.low_bound.load(), record.high_bound.load()};
 
@@ -222,10 +222,10 @@ int MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* col
 
   if (own_lookup) record.lookup_busy.clear(std::memory_order_release);
 
-  if (!StepAutoRange(record.auto_range_count)) return 1;
+  if (!StepAutoRange(record.auto_range_count)) return true;
   record.high_bound.store(std::min(static_cast<int32_t>(running_max) + kRangeMargin, kHighestCode));
   record.low_bound.store(std::max(static_cast<int32_t>(running_min) - kRangeMargin, 0));
-  return 1;
+  return true;
 }
 
 }  // namespace kt

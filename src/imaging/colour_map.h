@@ -25,12 +25,12 @@ namespace kt {
 // and the index never leaves the palette.
 //
 // The colour memory must hold raw.height() rows of colour_stride bytes.
-// Returns 1; returns 0, touching nothing, when `raw` is empty or not 16 bits
+// Returns true; false, touching nothing, when `raw` is empty or not 16 bits
 // deep, `colour_pixels` is null or `colour_stride` is below width x 3.
 //
 // Any thread may call it. Calls on one record may overlap; the second one
 // then computes each pixel directly instead of through the record's lookup.
-int MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* colour_pixels,
-                     int colour_stride);
+bool MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* colour_pixels,
+                      int colour_stride);
 
 }  // namespace kt

@@ -30,18 +30,6 @@ bool LiesWithin(const Rect& rect, const CDibSurface& surface) {
          rect.right <= surface.width() && rect.bottom <= surface.height();
 }
 
-ImageDescriptor Describe(CDibSurface& surface, const Rect* rect) {
-  ImageDescriptor descriptor{};
-  descriptor.size = kImageDescriptorSize;
-  descriptor.width = surface.width();
-  descriptor.height = surface.height();
-  descriptor.stride = surface.stride();
-  descriptor.bits_per_pixel = surface.bits_per_pixel();
-  descriptor.pixels = surface.pixels();
-  descriptor.rect = rect ? *rect : WholeOf(surface);
-  return descriptor;
-}
-
 }  // namespace
 
 CDibSurface::CDibSurface() : info_header_(EmptyHeader()) {}
@@ -83,29 +71,29 @@ void CDibSurface::SetFormat(int32_t width, int32_t height, int32_t stride, uint1
   bits_per_pixel_ = depth;
 }
 
-int CDibSurface::Create(int width, int height, int bits_per_pixel) {
+bool CDibSurface::Create(int width, int height, int bits_per_pixel) {
   uint16_t depth = 0;
   int32_t stride = 0;
-  if (!CheckFormat(width, height, bits_per_pixel, &depth, &stride)) return 0;
+  if (!CheckFormat(width, height, bits_per_pixel, &depth, &stride)) return false;
   SetFormat(width, height, stride, depth);
   return MakeSection(nullptr);
 }
 
-int CDibSurface::CreateInMemory(int width, int height, int bits_per_pixel) {
+bool CDibSurface::CreateInMemory(int width, int height, int bits_per_pixel) {
   uint16_t depth = 0;
   int32_t stride = 0;
-  if (!CheckFormat(width, height, bits_per_pixel, &depth, &stride)) return 0;
+  if (!CheckFormat(width, height, bits_per_pixel, &depth, &stride)) return false;
   SetFormat(width, height, stride, depth);
   if (!AllocateInMemory()) {
     Release();
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-int CDibSurface::CreateLike(const CDibSurface* other) {
+bool CDibSurface::CreateLike(const CDibSurface* other) {
   if (!other || other->width_ <= 0 || other->height_ <= 0 || other->bits_per_pixel_ == 0) {
-    return 0;
+    return false;
   }
   // Take everything needed from other before Release, which empties other too
   // when it is this surface.
@@ -129,65 +117,56 @@ int CDibSurface::CreateLike(const CDibSurface* other) {
   return MakeSection(colors);
 }
 
-int CDibSurface::Assign(const CDibSurface& other) {
-  if (&other == this) return empty() ? 0 : 1;
-  if (!other.pixels_) return 0;
+bool CDibSurface::Assign(const CDibSurface& other) {
+  if (&other == this) return !empty();
+  if (!other.pixels_) return false;
   // Both ways give this surface other's header, size and stride, so the pixel
   // memory is copied byte for byte. Never through a blit: GDI reads a 16-bit
   // uncompressed DIB as 5-5-5 colour and owes nothing to its top bit, which
   // raw codes of 0x8000 and above use.
   if (other.device_context_) {
-    if (!CreateLike(&other)) return 0;
+    if (!CreateLike(&other)) return false;
   } else if (!CreateInMemory(other.width_, other.height_, other.bits_per_pixel_)) {
-    return 0;
+    return false;
   }
   std::memcpy(pixels_, other.pixels_, byte_size());
-  return 1;
+  return true;
 }
 
-int CDibSurface::BlitFrom(const CDibSurface* source, const Rect* rect, int x, int y) {
-  if (!source || !device_context_ || !source->device_context_) return 0;
+bool CDibSurface::BlitFrom(const CDibSurface* source, const Rect* rect, int x, int y) {
+  if (!source || !device_context_ || !source->device_context_) return false;
   const Rect area = rect ? *rect : WholeOf(*source);
   // Extents in 64 bits: a hostile rectangle must not overflow the subtraction.
   const int64_t area_width = int64_t{area.right} - area.left;
   const int64_t area_height = int64_t{area.bottom} - area.top;
   if (area_width < 0 || area_height < 0 || area_width > INT32_MAX || area_height > INT32_MAX) {
-    return 0;
+    return false;
   }
   return platform::BlitCopy(device_context_, x, y, static_cast<int>(area_width),
                             static_cast<int>(area_height), source->device_context_, area.left,
-                            area.top)
-             ? 1
-             : 0;
+                            area.top);
 }
 
-int CDibSurface::ResampleFrom(ResampleFunction function, const CDibSurface* source,
-                              const Rect* dst_rect, const Rect* src_rect, int p, int q) {
-  if (!function || !source || !pixels_ || !source->pixels_) return 0;
+bool CDibSurface::ResampleFrom(ResampleFunction function, const CDibSurface* source,
+                               const Rect* dst_rect, const Rect* src_rect) {
+  if (!function || !source || !pixels_ || !source->pixels_) return false;
   const Rect dst_area = dst_rect ? *dst_rect : WholeOf(*this);
   const Rect src_area = src_rect ? *src_rect : WholeOf(*source);
-  // The routines write and read whole rectangles without checking them.
-  if (!LiesWithin(dst_area, *this) || !LiesWithin(src_area, *source)) return 0;
-  return function(pixels_, source->pixels_, &dst_area, &src_area, width_, height_, source->width_,
-                  source->height_, bits_per_pixel_ / 8, source->bits_per_pixel_ / 8, stride_,
-                  source->stride_, p, q);
+  // Refused here as well as in the routines: no routine of any kind is handed
+  // an area outside its surface.
+  if (!LiesWithin(dst_area, *this) || !LiesWithin(src_area, *source)) return false;
+  return function(View(), dst_area, source->View(), src_area);
 }
 
-int CDibSurface::ConvertFrom(PixelConverter converter, const CDibSurface* source,
-                             const ConverterOptions* options, const Rect* dst_rect,
-                             const Rect* src_rect, int p, int q) {
-  if (!converter) return 1;
-  const ImageDescriptor dst = Describe(*this, dst_rect);
-  ImageDescriptor src{};
-  if (source) {
-    // The converter only reads the source; the descriptor's pointer is not const.
-    src = Describe(const_cast<CDibSurface&>(*source), src_rect);
-  }
-  return converter(&dst, source ? &src : nullptr, options ? options : &kDefaultConverterOptions, p,
-                   q);
+ImageView CDibSurface::View() {
+  return ImageView{pixels_, width_, height_, stride_, bits_per_pixel_, RowOrder::kBottomUp};
 }
 
-int CDibSurface::Release() {
+ConstImageView CDibSurface::View() const {
+  return ConstImageView{pixels_, width_, height_, stride_, bits_per_pixel_, RowOrder::kBottomUp};
+}
+
+void CDibSurface::Release() {
   if (section_) {
     if (device_context_ && displaced_bitmap_) {
       platform::SelectBitmap(device_context_, displaced_bitmap_);
@@ -210,7 +189,6 @@ int CDibSurface::Release() {
   stride_ = 0;
   bits_per_pixel_ = 0;
   info_header_ = EmptyHeader();
-  return 0;
 }
 
 bool CDibSurface::ReadColorTable(platform::RgbQuad out[platform::kColorTableEntries]) const {
@@ -224,27 +202,27 @@ size_t CDibSurface::byte_size() const {
   return static_cast<size_t>(height_) * static_cast<size_t>(stride_);
 }
 
-int CDibSurface::MakeSection(const platform::RgbQuad* colors) {
+bool CDibSurface::MakeSection(const platform::RgbQuad* colors) {
   void* bits = nullptr;
   section_ = platform::CreateDibSection(info_header_, &bits);
   if (!section_) {
     if (!AllocateInMemory()) {
       Release();
-      return 0;
+      return false;
     }
-    return 1;
+    return true;
   }
   pixels_ = static_cast<uint8_t*>(bits);
 
   device_context_ = platform::CreateMemoryDc();
   if (!device_context_) {
     Release();
-    return 0;
+    return false;
   }
   displaced_bitmap_ = platform::SelectBitmap(device_context_, section_);
   if (!displaced_bitmap_) {
     Release();
-    return 0;
+    return false;
   }
 
   if (bits_per_pixel_ == 8) {
@@ -255,7 +233,7 @@ int CDibSurface::MakeSection(const platform::RgbQuad* colors) {
     }
     platform::SetColorTable(device_context_, 0, platform::kColorTableEntries, colors);
   }
-  return 1;
+  return true;
 }
 
 bool CDibSurface::AllocateInMemory() {

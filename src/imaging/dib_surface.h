@@ -7,17 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/pixel_converter.h"
+#include "imaging/image_view.h"
 #include "platform/gdi.h"
 
 namespace kt {
 
-// Hands both surfaces' memory and geometry to a resampling routine. Returns
-// the routine's result.
-using ResampleFunction = int (*)(uint8_t* dst, const uint8_t* src, const Rect* dst_rect,
-                                 const Rect* src_rect, int dst_w, int dst_h, int src_w, int src_h,
-                                 int dst_bytes_pp, int src_bytes_pp, int dst_stride, int src_stride,
-                                 int p, int q);
+// A resampling routine: fills `dst_area` of `dst` from `src_area` of `src`.
+// True when it wrote the area, false when it refused without writing.
+using ResampleFunction = bool (*)(const ImageView& dst, const Rect& dst_area,
+                                  const ConstImageView& src, const Rect& src_area);
 
 // Pixel memory layout: height rows of stride() bytes, stored row 0 first, and
 // stored row 0 is the bottom row of the picture. Multi-byte pixels are
@@ -41,43 +39,43 @@ class CDibSurface {
 
   // A section surface of that format with zero pixels; an 8-bit one gets the
   // grey ramp colour table. Falls back to an in-memory surface when the
-  // section cannot be made. Returns 0, changing nothing, for a width or height
-  // of 0 or less, a depth below 8 bits (taken from the low 16 bits), or pixel
-  // memory above 1 GiB; 0 with an empty surface when the memory cannot be had.
-  int Create(int width, int height, int bits_per_pixel);
+  // section cannot be made. False, changing nothing, for a width or height of
+  // 0 or less, a depth below 8 bits (taken from the low 16 bits), or pixel
+  // memory above 1 GiB; false with an empty surface when the memory cannot be
+  // had.
+  bool Create(int width, int height, int bits_per_pixel);
   // An in-memory surface of that format with zero pixels; same checks.
-  int CreateInMemory(int width, int height, int bits_per_pixel);
+  bool CreateInMemory(int width, int height, int bits_per_pixel);
   // A section surface with other's header, size, stride and depth, and other's
   // colour table for 8 bits (the grey ramp when other has no section). Pixels
-  // are zero, not copied. Returns 0, changing nothing, when other is missing or
+  // are zero, not copied. False, changing nothing, when other is missing or
   // empty.
-  int CreateLike(const CDibSurface* other);
+  bool CreateLike(const CDibSurface* other);
   // Makes this surface a copy of other, pixels included: a section surface
   // (CreateLike) when other has a device context, an in-memory surface
   // otherwise, its pixel memory a plain copy of other's, every bit kept.
-  // Returns 0, changing nothing, when other is empty; 0 with this surface
-  // empty when the memory cannot be had. Assigning a surface to itself changes nothing and returns
-  // 1 (0 when it is empty).
-  int Assign(const CDibSurface& other);
+  // False, changing nothing, when other is empty; false with this surface
+  // empty when the memory cannot be had. Assigning a surface to itself changes
+  // nothing and returns whether it has pixels.
+  bool Assign(const CDibSurface& other);
   // Copies `rect` of the source (the whole source when null) to (x, y) of this
   // surface through the device contexts, in the top-down coordinates of GDI.
-  // Nonzero on success; 0 when either surface has no device context.
-  int BlitFrom(const CDibSurface* source, const Rect* rect, int x, int y);
-  // Calls `function` with this surface's and the source's memory and geometry;
-  // null rectangles stand for whole surfaces. Returns 0 without calling it
-  // when there is no function or source, when either surface has no pixel
-  // memory, or when a rectangle does not lie within its surface.
-  int ResampleFrom(ResampleFunction function, const CDibSurface* source, const Rect* dst_rect,
-                   const Rect* src_rect, int p, int q);
-  // Calls `converter` with image descriptors of this surface and of the
-  // source (none when null); null rectangles stand for whole surfaces and null
-  // options for the default record. Returns the converter's result, or 1 when
-  // there is no converter. The converter validates the descriptors.
-  int ConvertFrom(PixelConverter converter, const CDibSurface* source,
-                  const ConverterOptions* options, const Rect* dst_rect, const Rect* src_rect,
-                  int p, int q);
-  // Frees everything and empties the surface. Safe to repeat. Returns 0.
-  int Release();
+  // False when either surface has no device context or the blit fails.
+  bool BlitFrom(const CDibSurface* source, const Rect* rect, int x, int y);
+  // Calls `function` with views of this surface and of the source; null
+  // rectangles stand for whole surfaces. Returns the function's result, or
+  // false without calling it when there is no function or source, when either
+  // surface has no pixel memory, or when a rectangle does not lie within its
+  // surface.
+  bool ResampleFrom(ResampleFunction function, const CDibSurface* source, const Rect* dst_rect,
+                    const Rect* src_rect);
+  // Frees everything and empties the surface. Safe to repeat.
+  void Release();
+
+  // The pixel memory as a view: the surface's geometry, bottom row first. An
+  // empty surface gives a view without pixels, which no converter accepts.
+  ImageView View();
+  ConstImageView View() const;
 
   // Copies the 256-entry colour table into `out`: from the section when the
   // surface has one and is 8 bits deep; otherwise `out` gets the grey ramp, the
@@ -108,7 +106,7 @@ class CDibSurface {
   // Makes the DIB section for the current header and selects it into a new
   // memory device context. For 8 bits it writes `colors`, or the grey ramp
   // when null. Falls back to in-memory pixels when no section can be made.
-  int MakeSection(const platform::RgbQuad* colors);
+  bool MakeSection(const platform::RgbQuad* colors);
   // Allocates zeroed pixel memory of the surface's own; false when it fails.
   bool AllocateInMemory();
 

@@ -63,7 +63,7 @@ bool LiveDisplay::DrawToClient(const CDibSurface& colour, CDibSurface& scratch, 
     scratch.Create(w, h, 24);
   }
   scratch.ResampleFrom(fetch_row_order != 0 ? ResampleNearest : ResampleNearestMirrored, &colour,
-                       nullptr, nullptr, 0, 0);
+                       nullptr, nullptr);
   return platform::BlitCopy(dc, 0, 0, w, h, scratch.device_context(), 0, 0);
 }
 
@@ -72,7 +72,7 @@ bool LiveDisplay::PrepareScratch(CDibSurface& scratch) const {
   int h = 0;
   if (!DrawableClient(&w, &h)) return false;
   scratch.Release();
-  return scratch.Create(w, h, 24) != 0;
+  return scratch.Create(w, h, 24);
 }
 
 void LiveDisplay::Teardown() {

@@ -26,7 +26,7 @@ int32_t HueValue(int32_t a, int32_t b, int32_t h) {
   return a;
 }
 
-int BuildPalette(uint32_t out[kPaletteSize]) {
+void BuildPalette(uint32_t out[kPaletteSize]) {
   for (int32_t i = 0; i < kPaletteSize; ++i) {
     // Lightness: high at the start of the sweep, fading to mid grey by i = 59,
     // mid grey through the colours, then falling towards black after i = 300.
@@ -50,7 +50,6 @@ int BuildPalette(uint32_t out[kPaletteSize]) {
     const auto blue = static_cast<uint32_t>(ClampChannel(HueValue(low, high, i + 180)));
     out[kPaletteSize - 1 - i] = red + 256u * green + 65536u * blue;
   }
-  return 1;
 }
 
 }  // namespace kt

@@ -16,7 +16,7 @@ inline constexpr int kPaletteSize = 360;
 int32_t HueValue(int32_t a, int32_t b, int32_t h);
 
 // Fills `out` with the palette: red in bits 0-7, green in 8-15, blue in 16-23,
-// bits 24-31 zero. Returns 1.
-int BuildPalette(uint32_t out[kPaletteSize]);
+// bits 24-31 zero.
+void BuildPalette(uint32_t out[kPaletteSize]);
 
 }  // namespace kt

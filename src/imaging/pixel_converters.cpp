@@ -27,52 +27,38 @@ uint32_t Widen(uint16_t sample) { return InRange(sample) << kWidenShift; }
 uint8_t Narrow(uint16_t sample) { return static_cast<uint8_t>(InRange(sample) >> kNarrowShift); }
 
 // The checks every converter makes before it looks at depths.
-int CheckArguments(const ImageDescriptor* dst, const ImageDescriptor* src,
-                   const ConverterOptions* options) {
-  if (dst == nullptr || src == nullptr || options == nullptr) return kConverterMissingArgs;
-  if (dst->size < kImageDescriptorSize || src->size < kImageDescriptorSize) {
-    return kConverterRecordTooSmall;
-  }
-  if (options->kind == kConverterOptionsExplicit && options->size < kConverterOptionsSize) {
-    return kConverterRecordTooSmall;
-  }
-  if (options->kind != kConverterOptionsDefaults && options->kind != kConverterOptionsExplicit) {
-    return kConverterBadOptionsKind;
-  }
-  if (const int code = ValidateDescriptor(dst); code != 0) return code;
-  return ValidateDescriptor(src);
+bool BothUsable(const ImageView& dst, const ConstImageView& src) {
+  return IsUsableView(AsConst(dst)) && IsUsableView(src);
 }
 
-// The part of both rectangles that a conversion covers.
+// The part of both views that a conversion covers.
 struct Extent {
   int32_t rows;
   int32_t pixels;
 };
 
-Extent CommonExtent(const ImageDescriptor& dst, const ImageDescriptor& src) {
-  return Extent{std::min(dst.rect.bottom - dst.rect.top, src.rect.bottom - src.rect.top),
-                std::min(dst.rect.right - dst.rect.left, src.rect.right - src.rect.left)};
+Extent CommonExtent(const ImageView& dst, const ConstImageView& src) {
+  return Extent{std::min(dst.height, src.height), std::min(dst.width, src.width)};
 }
 
-uint8_t* RowAt(const ImageDescriptor& image, int32_t row) {
+template <typename Byte>
+Byte* RowAt(const BasicImageView<Byte>& image, int32_t row) {
   return image.pixels + static_cast<ptrdiff_t>(row) * image.stride;
 }
 
-// First byte of the rectangle's left pixel in stored row `row`.
-uint8_t* PixelAt(const ImageDescriptor& image, int32_t row) {
-  return RowAt(image, row) + static_cast<ptrdiff_t>(image.rect.left) * (image.bits_per_pixel / 8);
+// The source row that destination row `i` takes: the same picture row.
+int32_t SourceRow(const ImageView& dst, const ConstImageView& src, int32_t i) {
+  return dst.rows == src.rows ? i : src.height - 1 - i;
 }
 
-// Runs `convert_pixel(dst_pixel, src_pixel)` over the common extent. With
-// `reverse_rows` destination row top + i takes source row bottom - 1 - i,
-// otherwise source row top + i.
+// Runs `convert_pixel(dst_pixel, src_pixel)` over the common extent, row by
+// row as SourceRow pairs them.
 template <int kDstBytes, int kSrcBytes, typename PixelFunction>
-void ForEachPixel(const ImageDescriptor& dst, const ImageDescriptor& src, bool reverse_rows,
-                  PixelFunction convert_pixel) {
+void ForEachPixel(const ImageView& dst, const ConstImageView& src, PixelFunction convert_pixel) {
   const Extent extent = CommonExtent(dst, src);
   for (int32_t i = 0; i < extent.rows; ++i) {
-    uint8_t* out = PixelAt(dst, dst.rect.top + i);
-    const uint8_t* in = PixelAt(src, reverse_rows ? src.rect.bottom - 1 - i : src.rect.top + i);
+    uint8_t* out = RowAt(dst, i);
+    const uint8_t* in = RowAt(src, SourceRow(dst, src, i));
     for (int32_t j = 0; j < extent.pixels; ++j) {
       convert_pixel(out, in);
       out += kDstBytes;
@@ -96,130 +82,116 @@ constexpr int kRedFirstFour[4] = {2, 1, 0, 3};
 
 }  // namespace
 
-int ValidateDescriptor(const ImageDescriptor* descriptor) {
-  if (descriptor == nullptr) return kConverterMissingArgs;
-  const ImageDescriptor& d = *descriptor;
-  if (d.width <= 0) return kDescriptorNoWidth;
-  if (d.height <= 0) return kDescriptorNoHeight;
-  if (d.stride <= 0) return kDescriptorBadStride;
-  if (d.bits_per_pixel <= 0) return kDescriptorNoDepth;
+bool IsUsableView(const ConstImageView& view) {
+  if (view.pixels == nullptr || view.width <= 0 || view.height <= 0 || view.stride <= 0 ||
+      view.bits_per_pixel <= 0) {
+    return false;
+  }
   // A stride shorter than a row would let a row run into the next one, and
   // past the memory on the last row.
-  if (int64_t{d.width} * (d.bits_per_pixel / 8) > d.stride) return kDescriptorBadStride;
-  if (d.pixels == nullptr) return kDescriptorNoPixels;
-  const Rect& r = d.rect;
-  const bool valid = r.left >= 0 && r.top >= 0 && r.right > 0 && r.bottom > 0 && r.left < d.width &&
-                     r.right <= d.width && r.top < d.height && r.bottom <= d.height &&
-                     r.left < r.right && r.top < r.bottom;
-  return valid ? 0 : kDescriptorBadRect;
+  return int64_t{view.width} * (view.bits_per_pixel / 8) <= view.stride;
 }
 
-int ConvertForJpeg(const ImageDescriptor* dst, const ImageDescriptor* src,
-                   const ConverterOptions* options, int /*p*/, int /*q*/) {
-  if (const int code = CheckArguments(dst, src, options); code != 0) return code;
-  const int to = dst->bits_per_pixel;
-  switch (src->bits_per_pixel) {
+bool ConvertForJpeg(const ImageView& dst, const ConstImageView& src) {
+  if (!BothUsable(dst, src)) return false;
+  const int to = dst.bits_per_pixel;
+  switch (src.bits_per_pixel) {
     case 16:
-      if (to != 8) return kConverterUnsupportedDepth;
-      ForEachPixel<1, 2>(*dst, *src, false,
+      if (to != 8) return false;
+      ForEachPixel<1, 2>(dst, src,
                          [](uint8_t* out, const uint8_t* in) { out[0] = Narrow(Load16(in)); });
-      return 0;
+      return true;
     case 32:
-      if (to != 24) return kConverterUnsupportedDepth;
-      ForEachPixel<3, 4>(*dst, *src, false,
+      if (to != 24) return false;
+      ForEachPixel<3, 4>(dst, src,
                          [](uint8_t* out, const uint8_t* in) { std::memcpy(out, in, 3); });
-      return 0;
+      return true;
     case 48:
-      if (to != 24) return kConverterUnsupportedDepth;
-      ForEachPixel<3, 6>(*dst, *src, false, [](uint8_t* out, const uint8_t* in) {
+      if (to != 24) return false;
+      ForEachPixel<3, 6>(dst, src, [](uint8_t* out, const uint8_t* in) {
         for (int s = 0; s < 3; ++s) out[s] = Narrow(Load16(in + 2 * s));
       });
-      return 0;
+      return true;
     case 64:
-      if (to != 24) return kConverterUnsupportedDepth;
-      ForEachPixel<3, 8>(*dst, *src, false, [](uint8_t* out, const uint8_t* in) {
+      if (to != 24) return false;
+      ForEachPixel<3, 8>(dst, src, [](uint8_t* out, const uint8_t* in) {
         for (int s = 0; s < 3; ++s) out[s] = Narrow(Load16(in + 2 * s));
       });
-      return 0;
+      return true;
     default:
-      return kConverterUnsupportedDepth;
+      return false;
   }
 }
 
-int ConvertForPng(const ImageDescriptor* dst, const ImageDescriptor* src,
-                  const ConverterOptions* options, int /*p*/, int /*q*/) {
-  if (const int code = CheckArguments(dst, src, options); code != 0) return code;
-  if (dst->bits_per_pixel != src->bits_per_pixel) return kConverterUnsupportedDepth;
-  switch (src->bits_per_pixel) {
+bool ConvertForPng(const ImageView& dst, const ConstImageView& src) {
+  if (!BothUsable(dst, src)) return false;
+  if (dst.bits_per_pixel != src.bits_per_pixel) return false;
+  switch (src.bits_per_pixel) {
     case 16:
-      ForEachPixel<2, 2>(*dst, *src, false, [](uint8_t* out, const uint8_t* in) {
-        WidenSamples<1>(out, in, kKeepOne);
-      });
-      return 0;
+      ForEachPixel<2, 2>(
+          dst, src, [](uint8_t* out, const uint8_t* in) { WidenSamples<1>(out, in, kKeepOne); });
+      return true;
     case 48:
-      ForEachPixel<6, 6>(*dst, *src, false, [](uint8_t* out, const uint8_t* in) {
-        WidenSamples<3>(out, in, kKeepThree);
-      });
-      return 0;
+      ForEachPixel<6, 6>(
+          dst, src, [](uint8_t* out, const uint8_t* in) { WidenSamples<3>(out, in, kKeepThree); });
+      return true;
     case 64:
-      ForEachPixel<8, 8>(*dst, *src, false, [](uint8_t* out, const uint8_t* in) {
-        WidenSamples<4>(out, in, kKeepFour);
-      });
-      return 0;
+      ForEachPixel<8, 8>(
+          dst, src, [](uint8_t* out, const uint8_t* in) { WidenSamples<4>(out, in, kKeepFour); });
+      return true;
     default:
-      return kConverterUnsupportedDepth;
+      return false;
   }
 }
 
-int ConvertForTiff(const ImageDescriptor* dst, const ImageDescriptor* src,
-                   const ConverterOptions* options, int /*p*/, int /*q*/) {
-  if (const int code = CheckArguments(dst, src, options); code != 0) return code;
-  if (dst->bits_per_pixel != src->bits_per_pixel) return kConverterUnsupportedDepth;
-  switch (src->bits_per_pixel) {
+bool ConvertForTiff(const ImageView& dst, const ConstImageView& src) {
+  if (!BothUsable(dst, src)) return false;
+  if (dst.bits_per_pixel != src.bits_per_pixel) return false;
+  switch (src.bits_per_pixel) {
     case 8: {
-      // Grey rows are copied whole, padding included, as far as both reach.
-      const int32_t rows = CommonExtent(*dst, *src).rows;
-      const size_t bytes = static_cast<size_t>(std::min(dst->stride, src->stride));
-      for (int32_t i = 0; i < rows; ++i) {
-        std::memcpy(RowAt(*dst, dst->rect.top + i), RowAt(*src, src->rect.bottom - 1 - i), bytes);
+      // Grey pixels are bytes: a row at a time. Only the pixels, never the
+      // padding after them, which belongs to a part view's parent image; the
+      // TIFF writer drops the scratch surface's padding before writing.
+      const Extent extent = CommonExtent(dst, src);
+      for (int32_t i = 0; i < extent.rows; ++i) {
+        std::memcpy(RowAt(dst, i), RowAt(src, SourceRow(dst, src, i)),
+                    static_cast<size_t>(extent.pixels));
       }
-      return 0;
+      return true;
     }
     case 16:
-      ForEachPixel<2, 2>(*dst, *src, true, [](uint8_t* out, const uint8_t* in) {
-        WidenSamples<1>(out, in, kKeepOne);
-      });
-      return 0;
+      ForEachPixel<2, 2>(
+          dst, src, [](uint8_t* out, const uint8_t* in) { WidenSamples<1>(out, in, kKeepOne); });
+      return true;
     case 24: {
       // A whole row at a time: the swap is the save's main cost after the
       // encoder, and a row is long enough for the vectorised path.
-      const Extent extent = CommonExtent(*dst, *src);
+      const Extent extent = CommonExtent(dst, src);
       for (int32_t i = 0; i < extent.rows; ++i) {
-        CopySwappingBlueAndRed(PixelAt(*dst, dst->rect.top + i),
-                               PixelAt(*src, src->rect.bottom - 1 - i), extent.pixels);
+        CopySwappingBlueAndRed(RowAt(dst, i), RowAt(src, SourceRow(dst, src, i)), extent.pixels);
       }
-      return 0;
+      return true;
     }
     case 32:
-      ForEachPixel<4, 4>(*dst, *src, true, [](uint8_t* out, const uint8_t* in) {
+      ForEachPixel<4, 4>(dst, src, [](uint8_t* out, const uint8_t* in) {
         out[0] = in[2];
         out[1] = in[1];
         out[2] = in[0];
         out[3] = in[3];
       });
-      return 0;
+      return true;
     case 48:
-      ForEachPixel<6, 6>(*dst, *src, true, [](uint8_t* out, const uint8_t* in) {
+      ForEachPixel<6, 6>(dst, src, [](uint8_t* out, const uint8_t* in) {
         WidenSamples<3>(out, in, kRedFirstThree);
       });
-      return 0;
+      return true;
     case 64:
-      ForEachPixel<8, 8>(*dst, *src, true, [](uint8_t* out, const uint8_t* in) {
+      ForEachPixel<8, 8>(dst, src, [](uint8_t* out, const uint8_t* in) {
         WidenSamples<4>(out, in, kRedFirstFour);
       });
-      return 0;
+      return true;
     default:
-      return kConverterUnsupportedDepth;
+      return false;
   }
 }
 

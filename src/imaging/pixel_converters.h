@@ -4,17 +4,15 @@
 // the sensor's 14 significant bits to the 16-bit range, and TIFF wants top-down
 // rows with red first.
 //
-// All of them have the PixelConverter signature. They return 0 on success or a
-// nonzero code, leaving the destination untouched:
-//   1  a descriptor or the options record is missing
-//   3  a descriptor's size is below kImageDescriptorSize, or explicit options
-//      are below kConverterOptionsSize bytes
-//   2  the options kind is neither defaults nor explicit
-//   4..9  ValidateDescriptor on the destination, then on the source
-//   7  a depth combination the converter does not handle
-// They process min(source, destination) rectangle rows and pixels per row,
-// starting at each rectangle's left column and top row. Any thread may call
-// them.
+// All of them have the PixelConverter signature. They return false, leaving
+// the destination untouched, when either view is unusable (IsUsableView) or
+// the converter does not handle the pair of depths; the writers only need to
+// know whether the destination is ready. They process min(source,
+// destination) rows and pixels per row from each view's first stored row and
+// first pixel. When the two views' row orders differ, destination row i takes
+// source row (source height - 1 - i), which turns a picture of equal height
+// around so that every picture row keeps its place; otherwise row i takes row
+// i. Any thread may call them.
 //
 // Every 16-bit sample is a sensor code of 14 significant bits (0..16383).
 // Widening shifts it left by 2, which keeps every code: the file holds
@@ -25,7 +23,7 @@
 
 #include <cstdint>
 
-#include "imaging/pixel_converter.h"
+#include "imaging/image_view.h"
 
 namespace kt {
 
@@ -36,37 +34,24 @@ inline constexpr uint32_t kMaxSampleCode = (1u << kSignificantSampleBits) - 1;
 inline constexpr int kWidenShift = 16 - kSignificantSampleBits;
 inline constexpr int kNarrowShift = kSignificantSampleBits - 8;
 
-// Codes of ValidateDescriptor (0 for a usable descriptor).
-inline constexpr int kDescriptorNoWidth = 4;    // width 0 or negative
-inline constexpr int kDescriptorNoHeight = 5;   // height 0 or negative
-inline constexpr int kDescriptorBadStride = 6;  // stride 0, negative or shorter than a row
-inline constexpr int kDescriptorNoDepth = 7;    // bits per pixel 0 or negative
-inline constexpr int kDescriptorNoPixels = 8;   // no pixel memory
-inline constexpr int kDescriptorBadRect = 9;    // rectangle empty or outside the image
-inline constexpr int kConverterMissingArgs = 1;
-inline constexpr int kConverterBadOptionsKind = 2;
-inline constexpr int kConverterRecordTooSmall = 3;
-inline constexpr int kConverterUnsupportedDepth = 7;
+// Converts `src` into `dst`; false, leaving `dst` untouched, when it cannot.
+using PixelConverter = bool (*)(const ImageView& dst, const ConstImageView& src);
 
-// Checks one side of a conversion; the codes above, first failing check wins
-// in that order.
-int ValidateDescriptor(const ImageDescriptor* descriptor);
+// A view a converter can read or write: pixel memory, a positive width,
+// height and depth, and a stride that holds a whole row.
+bool IsUsableView(const ConstImageView& view);
 
 // 16-bit codes to 8-bit grey (code >> 6); 32-bit to 24-bit (the fourth byte
 // dropped); 48- and 64-bit to 24-bit (each of the first three samples >> 6).
-// Rows keep their order.
-int ConvertForJpeg(const ImageDescriptor* dst, const ImageDescriptor* src,
-                   const ConverterOptions* options, int p, int q);
+bool ConvertForJpeg(const ImageView& dst, const ConstImageView& src);
 
 // 16-, 48- and 64-bit samples shifted left by 2 into a destination of the same
-// depth. Rows keep their order.
-int ConvertForPng(const ImageDescriptor* dst, const ImageDescriptor* src,
-                  const ConverterOptions* options, int p, int q);
+// depth.
+bool ConvertForPng(const ImageView& dst, const ConstImageView& src);
 
-// Same depth in and out (8..64 bits). Rows are reversed so that the first
-// destination row is the picture's top row; colour pixels become red first;
-// 16-bit samples are shifted left by 2.
-int ConvertForTiff(const ImageDescriptor* dst, const ImageDescriptor* src,
-                   const ConverterOptions* options, int p, int q);
+// Same depth in and out (8..64 bits). Colour pixels become red first; 16-bit
+// samples are shifted left by 2. The TIFF writer passes a top-down
+// destination, so the rows come out in file order.
+bool ConvertForTiff(const ImageView& dst, const ConstImageView& src);
 
 }  // namespace kt

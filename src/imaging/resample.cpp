@@ -25,24 +25,25 @@ inline int64_t Clamp(int64_t value, int64_t low, int64_t high) {
   return value < low ? low : (value > high ? high : value);
 }
 
-// A non-empty rectangle inside a surface of that size whose rows fit its stride.
-bool FitsSurface(const Rect& rect, int width, int height, int bytes_pp, int stride) {
-  return width > 0 && height > 0 && bytes_pp >= kCopiedBytes &&
-         int64_t{stride} >= int64_t{width} * bytes_pp && rect.left >= 0 && rect.top >= 0 &&
-         rect.left < rect.right && rect.top < rect.bottom && rect.right <= width &&
-         rect.bottom <= height;
+// A non-empty rectangle inside a view whose rows fit its stride.
+template <typename Byte>
+bool FitsView(const Rect& rect, const BasicImageView<Byte>& view) {
+  const int bytes_pp = view.bits_per_pixel / 8;
+  return view.pixels != nullptr && view.width > 0 && view.height > 0 && bytes_pp >= kCopiedBytes &&
+         int64_t{view.stride} >= int64_t{view.width} * bytes_pp && rect.left >= 0 &&
+         rect.top >= 0 && rect.left < rect.right && rect.top < rect.bottom &&
+         rect.right <= view.width && rect.bottom <= view.height;
 }
 
-int Resample(bool mirrored, uint8_t* dst, const uint8_t* src, const Rect* dst_rect,
-             const Rect* src_rect, int dst_w, int dst_h, int src_w, int src_h, int dst_bytes_pp,
-             int src_bytes_pp, int dst_stride, int src_stride) {
-  if (dst == nullptr || src == nullptr || dst_rect == nullptr || src_rect == nullptr) return 0;
-  const Rect& d = *dst_rect;
-  const Rect& s = *src_rect;
-  if (!FitsSurface(d, dst_w, dst_h, dst_bytes_pp, dst_stride) ||
-      !FitsSurface(s, src_w, src_h, src_bytes_pp, src_stride)) {
-    return 0;
-  }
+bool Resample(bool mirrored, const ImageView& dst, const Rect& d, const ConstImageView& src,
+              const Rect& s) {
+  if (!FitsView(d, dst) || !FitsView(s, src)) return false;
+  const int64_t dst_bytes_pp = dst.bits_per_pixel / 8;
+  const int64_t src_bytes_pp = src.bits_per_pixel / 8;
+  const int64_t dst_stride = dst.stride;
+  const int64_t src_stride = src.stride;
+  const int64_t src_h = src.height;
+  const int64_t src_w = src.width;
   const int64_t out_columns = int64_t{d.right} - d.left;
   const int64_t out_rows = int64_t{d.bottom} - d.top;
   const float horizontal =
@@ -56,35 +57,30 @@ int Resample(bool mirrored, uint8_t* dst, const uint8_t* src, const Rect* dst_re
   };
   // Source rows never decrease with i, so the last output row reads the
   // lowest mirrored row; refuse before writing if that lies outside.
-  if (mirrored && source_row(out_rows - 1) < 0) return 0;
+  if (mirrored && source_row(out_rows - 1) < 0) return false;
 
   for (int64_t i = 0; i < out_rows; ++i) {
-    uint8_t* out = dst + (d.top + i) * dst_stride + int64_t{d.left} * dst_bytes_pp;
-    const uint8_t* row = src + source_row(i) * src_stride;
+    uint8_t* out = dst.pixels + (d.top + i) * dst_stride + int64_t{d.left} * dst_bytes_pp;
+    const uint8_t* row = src.pixels + source_row(i) * src_stride;
     for (int64_t j = 0; j < out_columns; ++j) {
       const int64_t v = Clamp(TruncatedProduct(j, horizontal), 0, src_w - 1);
       std::memcpy(out, row + v * src_bytes_pp, kCopiedBytes);
       out += dst_bytes_pp;
     }
   }
-  return 1;
+  return true;
 }
 
 }  // namespace
 
-int ResampleNearest(uint8_t* dst, const uint8_t* src, const Rect* dst_rect, const Rect* src_rect,
-                    int dst_w, int dst_h, int src_w, int src_h, int dst_bytes_pp, int src_bytes_pp,
-                    int dst_stride, int src_stride, int /*p*/, int /*q*/) {
-  return Resample(false, dst, src, dst_rect, src_rect, dst_w, dst_h, src_w, src_h, dst_bytes_pp,
-                  src_bytes_pp, dst_stride, src_stride);
+bool ResampleNearest(const ImageView& dst, const Rect& dst_area, const ConstImageView& src,
+                     const Rect& src_area) {
+  return Resample(false, dst, dst_area, src, src_area);
 }
 
-int ResampleNearestMirrored(uint8_t* dst, const uint8_t* src, const Rect* dst_rect,
-                            const Rect* src_rect, int dst_w, int dst_h, int src_w, int src_h,
-                            int dst_bytes_pp, int src_bytes_pp, int dst_stride, int src_stride,
-                            int /*p*/, int /*q*/) {
-  return Resample(true, dst, src, dst_rect, src_rect, dst_w, dst_h, src_w, src_h, dst_bytes_pp,
-                  src_bytes_pp, dst_stride, src_stride);
+bool ResampleNearestMirrored(const ImageView& dst, const Rect& dst_area, const ConstImageView& src,
+                             const Rect& src_area) {
+  return Resample(true, dst, dst_area, src, src_area);
 }
 
 }  // namespace kt

@@ -3,34 +3,34 @@
 // uses them to scale a frame to a window's client area.
 #pragma once
 
-#include <cstdint>
-
-#include "imaging/pixel_converter.h"
+#include "imaging/image_view.h"
 
 namespace kt {
 
-// Fills the destination rectangle `dst_rect` by nearest neighbour from the
-// source. The ratios of the rectangles' extents are computed once in single
-// precision; destination row i, column j (counted from the rectangle's
-// corner) takes source row trunc(i x vertical ratio) and source column
-// trunc(j x horizontal ratio), each clamped to the source surface. Only the
-// extents of `src_rect` matter: its corner is not added to the source
-// address. Three bytes are copied per pixel. `p` and `q` are ignored.
+// Fills `dst_area` of `dst` by nearest neighbour from `src`. The ratios of the
+// areas' extents are computed once in single precision; destination row i,
+// column j (counted from the area's corner) takes source row
+// trunc(i x vertical ratio) and source column trunc(j x horizontal ratio),
+// each clamped to the source view. The area's left column and top row are
+// not added to the source address: only its extents set the scale (and the
+// mirrored routine counts down from its bottom row). That is the routines'
+// established contract; the display passes whole surfaces, whose corner is
+// (0, 0), so for it the corner makes no difference. Three bytes
+// are copied per pixel, so a fourth byte of a deeper destination is left as
+// it was. The views' row orders are not consulted: the caller picks the
+// straight or the mirrored routine.
 //
-// Returns 1, or 0 without writing anything when an argument is null, a
-// rectangle is empty or does not lie within its surface, a pixel is shorter
-// than 3 bytes, or a stride is shorter than a row.
-int ResampleNearest(uint8_t* dst, const uint8_t* src, const Rect* dst_rect, const Rect* src_rect,
-                    int dst_w, int dst_h, int src_w, int src_h, int dst_bytes_pp, int src_bytes_pp,
-                    int dst_stride, int src_stride, int p, int q);
+// Returns true, or false without writing anything when a view has no pixels,
+// an area is empty or does not lie within its view, a pixel is shorter than 3
+// bytes, or a stride is shorter than a row.
+bool ResampleNearest(const ImageView& dst, const Rect& dst_area, const ConstImageView& src,
+                     const Rect& src_area);
 
 // The same with the rows reversed: source row i becomes
-// src_rect->bottom - 1 - trunc(i x vertical ratio), so a bottom-up picture
-// comes out top-down. Also returns 0, writing nothing, when that row would
+// src_area.bottom - 1 - trunc(i x vertical ratio), so a bottom-up picture
+// comes out top-down. Also returns false, writing nothing, when that row would
 // fall below stored row 0.
-int ResampleNearestMirrored(uint8_t* dst, const uint8_t* src, const Rect* dst_rect,
-                            const Rect* src_rect, int dst_w, int dst_h, int src_w, int src_h,
-                            int dst_bytes_pp, int src_bytes_pp, int dst_stride, int src_stride,
-                            int p, int q);
+bool ResampleNearestMirrored(const ImageView& dst, const Rect& dst_area, const ConstImageView& src,
+                             const Rect& src_area);
 
 }  // namespace kt

@@ -140,23 +140,23 @@ bool Compress(JpegSave* save, const CDibSurface& surface, int quality) {
 
 }  // namespace
 
-int SaveJpegFile(const char16_t* path, const CDibSurface& surface, int quality) {
-  if (path == nullptr || path[0] == u'\0' || surface.empty()) return 0;
-  if (surface.bits_per_pixel() != 8 && surface.bits_per_pixel() != 24) return 0;
+bool SaveJpegFile(const char16_t* path, const CDibSurface& surface, int quality) {
+  if (path == nullptr || path[0] == u'\0' || surface.empty()) return false;
+  if (surface.bits_per_pixel() != 8 && surface.bits_per_pixel() != 24) return false;
   CSdkFile file;
-  if (file.OpenWrite(path) == nullptr) return 0;
+  if (file.OpenWrite(path) == nullptr) return false;
 
   // Heap-held and zeroed: the compressor, the output buffer and the jump
   // buffer are large, and the save's state must sit in memory anyway for the
   // recovery path.
   std::unique_ptr<JpegSave> save(new (std::nothrow) JpegSave{});
-  if (!save) return 0;
+  if (!save) return false;
   save->file = &file;
   // Every byte reaches the system through the destination's checked writes,
   // so finishing the compressor is the whole of the save.
   const bool compressed = Compress(save.get(), surface, quality);
   if (save->created) jpeg_destroy_compress(&save->compressor);
-  return compressed ? 1 : 0;
+  return compressed;
 }
 
 }  // namespace kt

@@ -9,10 +9,10 @@ class CDibSurface;
 // JPEG of `quality` (1..100, baseline quantisation tables) to `path`,
 // replacing any file there. Rows go from the picture's top (the last stored
 // row) down; stored blue-green-red pixels are written as red-green-blue.
-// Returns 1 on success; 0 for a missing name, another depth or an empty
+// Returns true on success; false for a missing name, another depth or an empty
 // surface (no file is created then), a failed open, or any libjpeg error,
 // a failed write among them (the file is closed and may be left partly
 // written). Keeps all its state in the call: any thread may call it.
-int SaveJpegFile(const char16_t* path, const CDibSurface& surface, int quality);
+bool SaveJpegFile(const char16_t* path, const CDibSurface& surface, int quality);
 
 }  // namespace kt

@@ -133,28 +133,28 @@ bool WriteImage(PngSave* save, const CDibSurface& surface, const PngFormat& form
 
 }  // namespace
 
-int SavePngFile(const char16_t* path, const CDibSurface& surface) {
+bool SavePngFile(const char16_t* path, const CDibSurface& surface) {
   PngFormat format{};
-  if (path == nullptr || path[0] == u'\0' || surface.empty()) return 0;
-  if (!FormatFor(surface.bits_per_pixel(), &format)) return 0;
+  if (path == nullptr || path[0] == u'\0' || surface.empty()) return false;
+  if (!FormatFor(surface.bits_per_pixel(), &format)) return false;
   CSdkFile file;
-  if (file.OpenWrite(path) == nullptr) return 0;
+  if (file.OpenWrite(path) == nullptr) return false;
 
   PngSave save{};
   save.file = &file;
   save.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &save, OnPngError, nullptr);
-  if (save.png == nullptr) return 0;
+  if (save.png == nullptr) return false;
   save.info = png_create_info_struct(save.png);
   if (save.info == nullptr) {
     png_destroy_write_struct(&save.png, nullptr);
-    return 0;
+    return false;
   }
   // Every byte reaches the system through the checked write callback, so the
   // image written is the whole of the save.
   const bool written = WriteImage(&save, surface, format);
   png_destroy_write_struct(&save.png, &save.info);
   std::free(save.rows);
-  return written ? 1 : 0;
+  return written;
 }
 
 }  // namespace kt

@@ -14,12 +14,12 @@ class CDibSurface;
 // samples are sensor codes already widened by ConvertForPng.
 // Rows are handed to libpng by pointer, from the picture's top (the last
 // stored row) down; stored blue-first pixels are written red first.
-// Returns 1 on success; 0 for a missing name, another depth or an empty
+// Returns true on success; false for a missing name, another depth or an empty
 // surface (no file is created then), a failed open, or any libpng error (the
 // file is closed and may be left partly written).
 //
 // Every save keeps its libpng state and recovery point to itself, so any
 // number of threads may save at once without a lock.
-int SavePngFile(const char16_t* path, const CDibSurface& surface);
+bool SavePngFile(const char16_t* path, const CDibSurface& surface);
 
 }  // namespace kt

@@ -39,39 +39,38 @@ void PutLittleEndian32(uint8_t* at, uint32_t value) {
   for (int b = 0; b < 4; ++b) at[b] = static_cast<uint8_t>(value >> (8 * b));
 }
 
-int SavePixelDump(const CDibSurface& surface, const char16_t* path) {
+bool SavePixelDump(const CDibSurface& surface, const char16_t* path) {
   uint32_t bytes = 0;
-  if (!HasName(path) || !PixelBytes(surface, &bytes)) return 0;
+  if (!HasName(path) || !PixelBytes(surface, &bytes)) return false;
   CSdkFile file;
-  if (file.OpenWrite(path) == nullptr) return 0;
+  if (file.OpenWrite(path) == nullptr) return false;
   const bool written = file.Write(surface.pixels(), bytes);
   file.Close();
-  return written ? 1 : 0;
+  return written;
 }
 
 // Fills a buffer of width x height samples with `convert` and writes it with
 // one write. The buffer is typed so that float and int32 samples are aligned.
 template <typename Sample>
-int WriteConvertedMap(const char16_t* path, const CDibSurface& raw, const CThermoTable& table,
-                      int (CThermoTable::*convert)(const CDibSurface&, Sample*, int) const,
-                      int flip) {
-  if (raw.empty() || raw.width() <= 0 || raw.height() <= 0) return 0;
+bool WriteConvertedMap(const char16_t* path, const CDibSurface& raw, const CThermoTable& table,
+                       bool (CThermoTable::*convert)(const CDibSurface&, Sample*, RowOrder) const,
+                       RowOrder rows) {
+  if (raw.empty() || raw.width() <= 0 || raw.height() <= 0) return false;
   const uint64_t count = static_cast<uint64_t>(raw.width()) * static_cast<uint64_t>(raw.height());
-  if (count * sizeof(Sample) > UINT32_MAX) return 0;
+  if (count * sizeof(Sample) > UINT32_MAX) return false;
   std::unique_ptr<Sample[]> samples(new (std::nothrow) Sample[static_cast<size_t>(count)]);
-  if (!samples || (table.*convert)(raw, samples.get(), flip) == 0) return 0;
+  if (!samples || !(table.*convert)(raw, samples.get(), rows)) return false;
   CSdkFile file;
-  if (file.OpenWrite(path) == nullptr) return 0;
+  if (file.OpenWrite(path) == nullptr) return false;
   const bool written = file.Write(samples.get(), static_cast<uint32_t>(count * sizeof(Sample)));
   file.Close();
-  return written ? 1 : 0;
+  return written;
 }
 
 // Fills `scratch` with `source` converted by `converter`; false when either
 // step fails, so that a refused conversion never reaches a file as zeros.
 bool ConvertInto(CDibSurface& scratch, const CDibSurface& source, PixelConverter converter) {
-  return !scratch.empty() &&
-         scratch.ConvertFrom(converter, &source, nullptr, nullptr, nullptr, 0, 0) == 0;
+  return !scratch.empty() && converter(scratch.View(), source.View());
 }
 
 int JpegQuality(int number) {
@@ -87,8 +86,8 @@ int JpegQuality(int number) {
 
 // The JPEG writer takes 8-bit grey and 24-bit colour; deeper codes are brought
 // down to those first.
-int SaveJpegPath(const char16_t* path, const CDibSurface& surface, int quality) {
-  if (!HasName(path)) return 0;
+bool SaveJpegPath(const char16_t* path, const CDibSurface& surface, int quality) {
+  if (!HasName(path)) return false;
   int scratch_bits = 0;
   switch (surface.bits_per_pixel()) {
     case 8:
@@ -103,22 +102,22 @@ int SaveJpegPath(const char16_t* path, const CDibSurface& surface, int quality) 
       scratch_bits = 24;
       break;
     default:
-      return 0;
+      return false;
   }
   CDibSurface scratch;
-  if (scratch.Create(surface.width(), surface.height(), scratch_bits) == 0 ||
+  if (!scratch.Create(surface.width(), surface.height(), scratch_bits) ||
       !ConvertInto(scratch, surface, ConvertForJpeg)) {
-    return 0;
+    return false;
   }
-  const int result = SaveJpegFile(path, scratch, quality);
+  const bool result = SaveJpegFile(path, scratch, quality);
   scratch.Release();
   return result;
 }
 
 // The PNG writer takes 8-, 24- and 32-bit pixels as stored; 16-bit samples are
 // scaled to the full range first.
-int SavePngPath(const char16_t* path, const CDibSurface& surface) {
-  if (!HasName(path)) return 0;
+bool SavePngPath(const char16_t* path, const CDibSurface& surface) {
+  if (!HasName(path)) return false;
   switch (surface.bits_per_pixel()) {
     case 8:
     case 24:
@@ -129,20 +128,20 @@ int SavePngPath(const char16_t* path, const CDibSurface& surface) {
     case 64:
       break;
     default:
-      return 0;
+      return false;
   }
   CDibSurface scratch;
-  if (scratch.CreateLike(&surface) == 0 || !ConvertInto(scratch, surface, ConvertForPng)) return 0;
-  const int result = SavePngFile(path, scratch);
+  if (!scratch.CreateLike(&surface) || !ConvertInto(scratch, surface, ConvertForPng)) return false;
+  const bool result = SavePngFile(path, scratch);
   scratch.Release();
   return result;
 }
 
 }  // namespace
 
-int SaveBmpFile(const CDibSurface& surface, const char16_t* path) {
+bool SaveBmpFile(const CDibSurface& surface, const char16_t* path) {
   uint32_t pixel_bytes = 0;
-  if (!HasName(path) || !PixelBytes(surface, &pixel_bytes)) return 0;
+  if (!HasName(path) || !PixelBytes(surface, &pixel_bytes)) return false;
   const bool paletted = surface.bits_per_pixel() <= 8;
   const uint32_t header_size = paletted ? kPalettedHeaderSize : kPlainHeaderSize;
 
@@ -160,17 +159,17 @@ int SaveBmpFile(const CDibSurface& surface, const char16_t* path) {
   }
 
   CSdkFile file;
-  if (file.OpenWrite(path) == nullptr) return 0;
+  if (file.OpenWrite(path) == nullptr) return false;
   // The pixels are written even after a failed header write; only the
   // combined outcome counts.
   bool written = file.Write(header, header_size);
   written &= file.Write(surface.pixels(), pixel_bytes);
   file.Close();
-  return written ? 1 : 0;
+  return written;
 }
 
-int SaveImageFile(const char16_t* path, const CDibSurface* surface, int number) {
-  if (surface == nullptr) return 0;
+bool SaveImageFile(const char16_t* path, const CDibSurface* surface, int number) {
+  if (surface == nullptr) return false;
   switch (number) {
     case kStillBmp:
       return SaveBmpFile(*surface, path);
@@ -186,45 +185,55 @@ int SaveImageFile(const char16_t* path, const CDibSurface* surface, int number) 
       // The TIFF writer converts into a scratch surface of its own.
       return SaveTiffFile(path, *surface);
     default:
-      return 0;
+      return false;
   }
 }
 
-int SaveFlippedImageFile(const char16_t* path, const CDibSurface* surface, int number) {
-  if (surface == nullptr || surface->empty()) return 0;
+bool SaveFlippedImageFile(const char16_t* path, const CDibSurface* surface, int number) {
+  if (surface == nullptr || surface->empty()) return false;
   // The scratch copy is released by its destructor on every return path.
   CDibSurface mirrored;
-  if (mirrored.CreateLike(surface) == 0 || mirrored.empty()) return 0;
+  if (!mirrored.CreateLike(surface) || mirrored.empty()) return false;
   const size_t stride = static_cast<size_t>(surface->stride());
   const size_t height = static_cast<size_t>(surface->height());
   if (static_cast<size_t>(mirrored.stride()) != stride ||
       static_cast<size_t>(mirrored.height()) != height) {
-    return 0;
+    return false;
   }
   const uint8_t* source = surface->pixels();
   uint8_t* target = mirrored.pixels();
   for (size_t row = 0; row < height; ++row) {
     std::memcpy(target + row * stride, source + (height - 1 - row) * stride, stride);
   }
-  const int result = SaveImageFile(path, &mirrored, number);
+  const bool result = SaveImageFile(path, &mirrored, number);
   mirrored.Release();
   return result;
 }
 
-int SaveTemperatureMap(const char16_t* path, const CDibSurface& raw, const CThermoTable& table,
-                       int number, int flip) {
-  if (!HasName(path)) return 0;
+bool SaveTemperatureMap(const char16_t* path, const CDibSurface& raw, const CThermoTable& table,
+                        int number, bool mirror) {
+  if (!HasName(path)) return false;
+  // Without the mirror flag the integer maps start with the picture's top row
+  // and the float map with its bottom row, the order of the host's
+  // temperature fetch with its default row order; the flag turns each around.
+  // Files already written in each format are read back in that order, so the
+  // two families keep their different defaults.
+  const RowOrder integer_rows = mirror ? RowOrder::kBottomUp : RowOrder::kTopDown;
+  const RowOrder float_rows = mirror ? RowOrder::kTopDown : RowOrder::kBottomUp;
   switch (number) {
     case kTemperatureMapInt8:
-      return WriteConvertedMap<int8_t>(path, raw, table, &CThermoTable::ConvertToInt8, flip);
+      return WriteConvertedMap<int8_t>(path, raw, table, &CThermoTable::ConvertToInt8,
+                                       integer_rows);
     case kTemperatureMapUInt8:
-      return WriteConvertedMap<uint8_t>(path, raw, table, &CThermoTable::ConvertToUInt8, flip);
+      return WriteConvertedMap<uint8_t>(path, raw, table, &CThermoTable::ConvertToUInt8,
+                                        integer_rows);
     case kTemperatureMapInt32:
-      return WriteConvertedMap<int32_t>(path, raw, table, &CThermoTable::ConvertToInt32, flip);
+      return WriteConvertedMap<int32_t>(path, raw, table, &CThermoTable::ConvertToInt32,
+                                        integer_rows);
     case kTemperatureMapFloat:
-      return WriteConvertedMap<float>(path, raw, table, &CThermoTable::ConvertToFloat, flip);
+      return WriteConvertedMap<float>(path, raw, table, &CThermoTable::ConvertToFloat, float_rows);
     default:
-      return 0;
+      return false;
   }
 }
 

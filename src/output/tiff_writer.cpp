@@ -152,13 +152,15 @@ bool WriteStrip(TIFF* tiff, const CDibSurface& surface, const TiffSampleLayout& 
   TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
 
   CDibSurface scratch;
-  if (scratch.CreateLike(&surface) == 0 || scratch.empty()) return false;
+  if (!scratch.CreateLike(&surface) || scratch.empty()) return false;
   TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bits_per_sample);
   TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.photometric);
   TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.samples_per_pixel);
-  if (scratch.ConvertFrom(ConvertForTiff, &surface, nullptr, nullptr, nullptr, 0, 0) != 0) {
-    return false;
-  }
+  // The scratch rows are the strip's rows, top row first: the converter
+  // turns the surface's bottom-up rows around on the way in.
+  ImageView strip_rows = scratch.View();
+  strip_rows.rows = RowOrder::kTopDown;
+  if (!ConvertForTiff(strip_rows, surface.View())) return false;
   const size_t row_bytes = static_cast<size_t>(width) * (surface.bits_per_pixel() / 8);
   PackRows(scratch, row_bytes);
   const auto strip_bytes = static_cast<tmsize_t>(row_bytes * height);
@@ -167,27 +169,27 @@ bool WriteStrip(TIFF* tiff, const CDibSurface& surface, const TiffSampleLayout& 
 
 }  // namespace
 
-int SaveTiffFile(const char16_t* path, const CDibSurface& surface) {
+bool SaveTiffFile(const char16_t* path, const CDibSurface& surface) {
   TiffSampleLayout layout{};
-  if (path == nullptr || path[0] == u'\0' || surface.empty()) return 0;
+  if (path == nullptr || path[0] == u'\0' || surface.empty()) return false;
   if (!LayoutFor(surface.bits_per_pixel() / 8, &layout) || surface.bits_per_pixel() % 8 != 0) {
-    return 0;
+    return false;
   }
   char name[kNameBytes] = {};
   // 0 when the name does not fit in the buffer with its terminator. The
   // narrow name only labels libtiff's messages: the file is opened by its
   // wide name.
-  if (platform::WideToNarrow(path, name, kNameBytes) == 0) return 0;
+  if (platform::WideToNarrow(path, name, kNameBytes) == 0) return false;
 
   CSdkFile file;
-  if (file.OpenWrite(path) == nullptr) return 0;
+  if (file.OpenWrite(path) == nullptr) return false;
   int errors = 0;
   TIFF* tiff = OpenForWriting(name, &file, &errors);
-  if (tiff == nullptr) return 0;
+  if (tiff == nullptr) return false;
   const bool written = WriteStrip(tiff, surface, layout);
   // Closing writes the directory; failures there are counted as well.
   TIFFClose(tiff);
-  return written && errors == 0 ? 1 : 0;
+  return written && errors == 0;
 }
 
 }  // namespace kt

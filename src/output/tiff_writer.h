@@ -13,12 +13,12 @@ class CDibSurface;
 //   48      -> 16-bit RGB (<< 2)       64 -> 16-bit RGB plus a fourth sample
 // Colour pixels are written red first. The name goes to libtiff in the
 // system code page (UTF-8 off Windows) and must fit 259 bytes there.
-// Returns 1 on success; 0 for a missing or too long name, another depth or an
+// Returns true on success; false for a missing or too long name, another depth or an
 // empty surface (no file is created then), a failed open, a scratch surface
 // that cannot be had, or any error libtiff reports while writing or closing
 // (the file is closed and may be left partly written). libtiff's messages for
-// these failures are kept off stderr; the 0 result is the report. Keeps all
+// these failures are kept off stderr; the false result is the report. Keeps all
 // its state in the call: any thread may call it.
-int SaveTiffFile(const char16_t* path, const CDibSurface& surface);
+bool SaveTiffFile(const char16_t* path, const CDibSurface& surface);
 
 }  // namespace kt

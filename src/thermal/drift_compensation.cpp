@@ -34,18 +34,18 @@ bool CThermoTable::CompensateState(ThermoTableState* state) const {
   return true;
 }
 
-int CThermoTable::Compensate() {
+bool CThermoTable::Compensate() {
   try {
     MutexLock writer(writer_lock_);
     const std::shared_ptr<const ThermoTableState> current = Snapshot();
-    if (current->version != 4) return 0;
+    if (current->version != 4) return false;
     auto next = std::make_shared<ThermoTableState>(*current);
-    if (!CompensateState(next.get())) return 0;
+    if (!CompensateState(next.get())) return false;
     next->PrepareCodeTemperatures();
     Install(std::move(next));
-    return 1;
+    return true;
   } catch (const std::bad_alloc&) {
-    return 0;
+    return false;
   }
 }
 

@@ -92,37 +92,42 @@ void ThermoTableState::PrepareCodeTemperatures() {
   }
 }
 
-int CThermoTable::ConvertToFloat(const CDibSurface& raw, float* out, int flip) const {
-  if (out == nullptr || !IsConvertible(raw)) return 0;
+namespace {
+
+// The raw surface stores the picture's bottom row first: output that starts
+// with the top row takes the stored rows in reverse.
+bool ReversesStoredRows(RowOrder out_rows) { return out_rows == RowOrder::kTopDown; }
+
+}  // namespace
+
+bool CThermoTable::ConvertToFloat(const CDibSurface& raw, float* out, RowOrder out_rows) const {
+  if (out == nullptr || !IsConvertible(raw)) return false;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
   // Every entry from 16384 on is -999.0, so indexing with any code gives
   // LookupTemperature's result without a range test.
-  ConvertThroughTable(raw, state->lookup.data(), out, flip != 0);
-  return 1;
+  ConvertThroughTable(raw, state->lookup.data(), out, ReversesStoredRows(out_rows));
+  return true;
 }
 
-int CThermoTable::ConvertToUInt8(const CDibSurface& raw, uint8_t* out, int flip) const {
-  if (out == nullptr || !IsConvertible(raw)) return 0;
+bool CThermoTable::ConvertToUInt8(const CDibSurface& raw, uint8_t* out, RowOrder out_rows) const {
+  if (out == nullptr || !IsConvertible(raw)) return false;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
-  // Stored rows run bottom-up: flag 0 writes the top row first.
-  ConvertThroughTable(raw, state->code_uint8.data(), out, flip == 0);
-  return 1;
+  ConvertThroughTable(raw, state->code_uint8.data(), out, ReversesStoredRows(out_rows));
+  return true;
 }
 
-int CThermoTable::ConvertToInt8(const CDibSurface& raw, int8_t* out, int flip) const {
-  if (out == nullptr || !IsConvertible(raw)) return 0;
+bool CThermoTable::ConvertToInt8(const CDibSurface& raw, int8_t* out, RowOrder out_rows) const {
+  if (out == nullptr || !IsConvertible(raw)) return false;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
-  // Stored rows run bottom-up: flag 0 writes the top row first.
-  ConvertThroughTable(raw, state->code_int8.data(), out, flip == 0);
-  return 1;
+  ConvertThroughTable(raw, state->code_int8.data(), out, ReversesStoredRows(out_rows));
+  return true;
 }
 
-int CThermoTable::ConvertToInt32(const CDibSurface& raw, int32_t* out, int flip) const {
-  if (out == nullptr || !IsConvertible(raw)) return 0;
+bool CThermoTable::ConvertToInt32(const CDibSurface& raw, int32_t* out, RowOrder out_rows) const {
+  if (out == nullptr || !IsConvertible(raw)) return false;
   const std::shared_ptr<const ThermoTableState> state = Snapshot();
-  // Stored rows run bottom-up: flag 0 writes the top row first.
-  ConvertThroughTable(raw, state->code_int32.data(), out, flip == 0);
-  return 1;
+  ConvertThroughTable(raw, state->code_int32.data(), out, ReversesStoredRows(out_rows));
+  return true;
 }
 
 }  // namespace kt

@@ -169,33 +169,33 @@ bool ParseCalibrationTable(const uint8_t* data, size_t size, int32_t sub_table, 
   return ParseTable(TableSource(data, size), sub_table, out);
 }
 
-int CThermoTable::LoadTable(const char16_t* path, int32_t sub_table) {
-  if (path == nullptr || path[0] == u'\0') return 0;
+bool CThermoTable::LoadTable(const char16_t* path, int32_t sub_table) {
+  if (path == nullptr || path[0] == u'\0') return false;
   try {
     CSdkFile file;
-    if (file.OpenRead(path) == nullptr) return 0;
+    if (file.OpenRead(path) == nullptr) return false;
     uint64_t size = 0;
-    if (!platform::FileSize(file.handle(), &size)) return 0;
+    if (!platform::FileSize(file.handle(), &size)) return false;
     ParsedTable parsed;
-    if (!ParseTable(TableSource(&file, size), sub_table, &parsed)) return 0;
+    if (!ParseTable(TableSource(&file, size), sub_table, &parsed)) return false;
     file.Close();
     return Adopt(std::move(parsed));
   } catch (const std::bad_alloc&) {
-    return 0;
+    return false;
   }
 }
 
-int CThermoTable::LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table) {
+bool CThermoTable::LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table) {
   try {
     ParsedTable parsed;
-    if (!ParseCalibrationTable(data, size, sub_table, &parsed)) return 0;
+    if (!ParseCalibrationTable(data, size, sub_table, &parsed)) return false;
     return Adopt(std::move(parsed));
   } catch (const std::bad_alloc&) {
-    return 0;
+    return false;
   }
 }
 
-int CThermoTable::Adopt(ParsedTable parsed) {
+bool CThermoTable::Adopt(ParsedTable parsed) {
   try {
     MutexLock writer(writer_lock_);
     const std::shared_ptr<const ThermoTableState> current = Snapshot();
@@ -226,9 +226,9 @@ int CThermoTable::Adopt(ParsedTable parsed) {
     // the lookup table kept in use.
     next->PrepareCodeTemperatures();
     Install(std::move(next));
-    return 1;
+    return true;
   } catch (const std::bad_alloc&) {
-    return 0;
+    return false;
   }
 }
 

@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/image_view.h"
 #include "platform/mutex.h"
 
 namespace kt {
@@ -147,16 +148,16 @@ class CThermoTable {
 
   // Reads the table for `sub_table` (version 2000 files only) from the file
   // and installs it. Only the bytes the layout names are read: the header, a
-  // sub-table offset, N and N points, whatever the file's size. 1 on success;
-  // 0 when the file cannot be read or is rejected, and then the table in use
-  // is unchanged.
-  int LoadTable(const char16_t* path, int32_t sub_table) EXCLUDES(writer_lock_);
+  // sub-table offset, N and N points, whatever the file's size. True on
+  // success; false when the file cannot be read or is rejected, and then the
+  // table in use is unchanged.
+  bool LoadTable(const char16_t* path, int32_t sub_table) EXCLUDES(writer_lock_);
   // The same from bytes already in memory.
-  int LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table) EXCLUDES(writer_lock_);
+  bool LoadFromBytes(const uint8_t* data, size_t size, int32_t sub_table) EXCLUDES(writer_lock_);
 
   // Drift compensation of a version 4000 table for the recorded internal
-  // temperature: 1 when it rebuilt the points and the lookup table, else 0.
-  int Compensate() EXCLUDES(writer_lock_);
+  // temperature: true when it rebuilt the points and the lookup table.
+  bool Compensate() EXCLUDES(writer_lock_);
 
   // The temperature of a raw code through the lookup table, or -999.0.
   float LookupTemperature(uint16_t raw) const;
@@ -164,14 +165,17 @@ class CThermoTable {
   float Interpolate(int32_t raw) const;
 
   // Frame converters: the raw surface's codes to temperatures, rows of exactly
-  // width elements. ConvertToFloat reads the lookup table, the integer ones
-  // ThermoTableState::CodeTemperature, so that a direct table gives every
-  // output the same temperatures. 1 after converting; 0 for a null output or
-  // a raw surface without pixel memory (or not 16 bits per pixel).
-  int ConvertToFloat(const CDibSurface& raw, float* out, int flip) const;
-  int ConvertToUInt8(const CDibSurface& raw, uint8_t* out, int flip) const;
-  int ConvertToInt8(const CDibSurface& raw, int8_t* out, int flip) const;
-  int ConvertToInt32(const CDibSurface& raw, int32_t* out, int flip) const;
+  // width elements, `out_rows` naming which picture row the output starts
+  // with (the raw surface stores the bottom row first, so kTopDown reverses
+  // the stored rows and kBottomUp keeps them). ConvertToFloat reads the lookup
+  // table, the integer ones ThermoTableState::CodeTemperature, so that a
+  // direct table gives every output the same temperatures. True after
+  // converting; false for a null output or a raw surface without pixel memory
+  // (or not 16 bits per pixel).
+  bool ConvertToFloat(const CDibSurface& raw, float* out, RowOrder out_rows) const;
+  bool ConvertToUInt8(const CDibSurface& raw, uint8_t* out, RowOrder out_rows) const;
+  bool ConvertToInt8(const CDibSurface& raw, int8_t* out, RowOrder out_rows) const;
+  bool ConvertToInt32(const CDibSurface& raw, int32_t* out, RowOrder out_rows) const;
 
   // A consistent view of the table for a whole frame or a whole recording step.
   std::shared_ptr<const ThermoTableState> Snapshot() const EXCLUDES(state_lock_);
@@ -185,9 +189,9 @@ class CThermoTable {
   int32_t version() const { return Snapshot()->version; }
 
  private:
-  // Builds the state for a parsed table and installs it; 1, or 0 without
-  // memory (the table in use unchanged).
-  int Adopt(ParsedTable parsed) EXCLUDES(writer_lock_);
+  // Builds the state for a parsed table and installs it; false without memory
+  // (the table in use unchanged).
+  bool Adopt(ParsedTable parsed) EXCLUDES(writer_lock_);
   void Install(std::shared_ptr<const ThermoTableState> state) REQUIRES(writer_lock_)
       EXCLUDES(state_lock_);
   // Drift compensation into a state being built; the caller holds writer_lock_

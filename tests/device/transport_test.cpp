@@ -24,13 +24,15 @@ TEST(DeviceControlTest, ResultCodesAndExactRequest) {
   uint8_t buffer[8] = {};
   uint32_t returned = 99;
 
-  EXPECT_EQ(sdk.DeviceControl(platform::kNullDeviceHandle, 1, 8, buffer, &returned, 0), -3);
-  EXPECT_EQ(sdk.DeviceControl(kSlot0Handle, 1, 8, nullptr, &returned, 0), -2);
+  EXPECT_EQ(sdk.DeviceControl(platform::kNullDeviceHandle, 1, 8, buffer, &returned, 0),
+            RequestResult::kNoHandle);
+  EXPECT_EQ(sdk.DeviceControl(kSlot0Handle, 1, 8, nullptr, &returned, 0), RequestResult::kNoBuffer);
   EXPECT_TRUE(port.requests().empty()) << "refused requests must not reach the driver";
 
-  ASSERT_EQ(sdk.DeviceControl(kSlot0Handle, 0x01020304, 8, buffer, &returned, 0), 0);
+  ASSERT_EQ(sdk.DeviceControl(kSlot0Handle, 0x01020304, 8, buffer, &returned, 0),
+            RequestResult::kDone);
   EXPECT_EQ(returned, 8u);
-  ASSERT_EQ(sdk.DeviceControl(kSlot0Handle, 0x0105, 8, buffer, &returned, 1), 0);
+  ASSERT_EQ(sdk.DeviceControl(kSlot0Handle, 0x0105, 8, buffer, &returned, 1), RequestResult::kDone);
 
   const auto requests = port.requests();
   ASSERT_EQ(requests.size(), 2u);
@@ -42,7 +44,7 @@ TEST(DeviceControlTest, ResultCodesAndExactRequest) {
   EXPECT_EQ(requests[1].input, (std::vector<uint8_t>{0x05, 0x01, 0x00, 0x00}));
 
   port.FailIoControl(true);
-  EXPECT_EQ(sdk.DeviceControl(kSlot0Handle, 0, 8, buffer, &returned, 0), -1);
+  EXPECT_EQ(sdk.DeviceControl(kSlot0Handle, 0, 8, buffer, &returned, 0), RequestResult::kFailed);
 }
 
 TEST(PipeTransferTest, ResultCodes) {

@@ -58,7 +58,7 @@ class ColourMapTest : public ::testing::Test {
     const uint8_t* p = colour_.data() + row * stride_ + col * 3;
     return {p[0], p[1], p[2]};
   }
-  int Map() { return MapFrameToColour(record_, raw_, colour_.data(), stride_); }
+  bool Map() { return MapFrameToColour(record_, raw_, colour_.data(), stride_); }
   void Window(int32_t low, int32_t high, int32_t count = 0) {
     record_.low_bound = low;
     record_.high_bound = high;
@@ -79,7 +79,7 @@ TEST_F(ColourMapTest, ReferencePointsOfTheDefaultWindow) {
   const uint16_t codes[] = {1000, 1001, 2000, 2999, 3000};
   for (int j = 0; j < 5; ++j) Set(0, j, codes[j]);
   Window(1000, 3000);
-  ASSERT_EQ(Map(), 1);
+  ASSERT_TRUE(Map());
   EXPECT_EQ(At(0, 0), kBlack);
   EXPECT_EQ(At(0, 1), (Bgr{6, 0, 5}));
   EXPECT_EQ(At(0, 2), PaletteBgr(record_, 180));
@@ -109,7 +109,7 @@ TEST_F(ColourMapTest, EveryCodeOnEveryKindOfWindow) {
     }
     for (const auto& [low, high] : windows) {
       Window(low, high);
-      ASSERT_EQ(Map(), 1);
+      ASSERT_TRUE(Map());
       int mismatches = 0;
       for (int code = 0; code < 65536 && mismatches < 5; ++code) {
         const Bgr expected = ExpectedColour(record_, static_cast<uint16_t>(code), low, high);
@@ -126,11 +126,11 @@ TEST_F(ColourMapTest, EveryCodeOnEveryKindOfWindow) {
 TEST_F(ColourMapTest, UniformCentreSetsTheWindowForTheNextFrame) {
   Make(kWidth, kHeight);
   Fill(5000);
-  ASSERT_EQ(Map(), 1);
+  ASSERT_TRUE(Map());
   EXPECT_EQ(At(100, 100), kWhite) << "a frame keeps the window it was mapped with";
   EXPECT_EQ(Bounds(), std::make_pair(4880, 5120));
   EXPECT_EQ(record_.auto_range_count.load(), -1);
-  ASSERT_EQ(Map(), 1);
+  ASSERT_TRUE(Map());
   EXPECT_EQ(At(100, 100), PaletteBgr(record_, 180));
 }
 
@@ -181,18 +181,18 @@ TEST_F(ColourMapTest, RefusesBadInputTouchingNothing) {
   Fill(5000);
   const std::vector<uint8_t> before = colour_;
   CDibSurface empty;
-  EXPECT_EQ(MapFrameToColour(record_, empty, colour_.data(), stride_), 0);
+  EXPECT_FALSE(MapFrameToColour(record_, empty, colour_.data(), stride_));
   CDibSurface colour24;
   ASSERT_EQ(colour24.CreateInMemory(8, 4, 24), 1);
-  EXPECT_EQ(MapFrameToColour(record_, colour24, colour_.data(), stride_), 0);
-  EXPECT_EQ(MapFrameToColour(record_, raw_, nullptr, stride_), 0);
-  EXPECT_EQ(MapFrameToColour(record_, raw_, colour_.data(), 23), 0);
-  EXPECT_EQ(MapFrameToColour(record_, raw_, colour_.data(), -24), 0);
+  EXPECT_FALSE(MapFrameToColour(record_, colour24, colour_.data(), stride_));
+  EXPECT_FALSE(MapFrameToColour(record_, raw_, nullptr, stride_));
+  EXPECT_FALSE(MapFrameToColour(record_, raw_, colour_.data(), 23));
+  EXPECT_FALSE(MapFrameToColour(record_, raw_, colour_.data(), -24));
   EXPECT_EQ(colour_, before);
   EXPECT_EQ(Bounds(), std::make_pair(1000, 3000));
   EXPECT_EQ(record_.auto_range_count.load(), -1);
   // A stride of exactly width x 3 is enough.
-  EXPECT_EQ(MapFrameToColour(record_, raw_, colour_.data(), 24), 1);
+  EXPECT_TRUE(MapFrameToColour(record_, raw_, colour_.data(), 24));
 }
 
 // Two mappers on one record (one of them without the lookup) and a host

@@ -334,9 +334,9 @@ TEST(DibSurfaceTest, MirroredStretchFromOriginAtHeightIsOneRowShort) {
 TEST(DibSurfaceTest, ReleaseEmptiesAndRepeats) {
   CDibSurface section;
   ASSERT_EQ(section.Create(8, 8, 8), 1);
-  EXPECT_EQ(section.Release(), 0);
+  section.Release();
   ExpectEmpty(section);
-  EXPECT_EQ(section.Release(), 0);
+  section.Release();
   ExpectEmpty(section);
 
   CDibSurface memory;
@@ -360,129 +360,80 @@ TEST(DibSurfaceTest, DeepSurfacesStillGetPixelMemory) {
   EXPECT_EQ(Bytes(copy), Bytes(surface));
 }
 
-// Resampling and converting hand the geometry to a function; record it.
+// Resampling hands views and areas to a function; record them.
 struct ResampleCall {
   int calls = 0;
-  uint8_t* dst = nullptr;
-  const uint8_t* src = nullptr;
-  Rect dst_rect{}, src_rect{};
-  int args[10] = {};
+  ImageView dst{};
+  ConstImageView src{};
+  Rect dst_area{}, src_area{};
 };
 ResampleCall g_resample;
 
-int RecordResample(uint8_t* dst, const uint8_t* src, const Rect* dst_rect, const Rect* src_rect,
-                   int dst_w, int dst_h, int src_w, int src_h, int dst_bytes_pp, int src_bytes_pp,
-                   int dst_stride, int src_stride, int p, int q) {
+bool RecordResample(const ImageView& dst, const Rect& dst_area, const ConstImageView& src,
+                    const Rect& src_area) {
   ++g_resample.calls;
   g_resample.dst = dst;
   g_resample.src = src;
-  g_resample.dst_rect = *dst_rect;
-  g_resample.src_rect = *src_rect;
-  const int args[10] = {dst_w,        dst_h,      src_w,      src_h, dst_bytes_pp,
-                        src_bytes_pp, dst_stride, src_stride, p,     q};
-  std::memcpy(g_resample.args, args, sizeof(args));
-  return 42;
+  g_resample.dst_area = dst_area;
+  g_resample.src_area = src_area;
+  return true;
 }
 
 bool SameRect(const Rect& a, const Rect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-TEST(DibSurfaceTest, ResampleFromHandsOverMemoryAndGeometry) {
+template <typename Byte>
+void ExpectViews(const BasicImageView<Byte>& view, const CDibSurface& s) {
+  EXPECT_EQ(view.pixels, s.pixels());
+  EXPECT_EQ(view.width, s.width());
+  EXPECT_EQ(view.height, s.height());
+  EXPECT_EQ(view.stride, s.stride());
+  EXPECT_EQ(view.bits_per_pixel, s.bits_per_pixel());
+  EXPECT_EQ(view.rows, RowOrder::kBottomUp);
+}
+
+TEST(DibSurfaceTest, ViewsShowTheSurfaceBottomRowFirst) {
+  CDibSurface surface;
+  ASSERT_TRUE(surface.CreateInMemory(5, 4, 24));
+  ExpectViews(surface.View(), surface);
+  const CDibSurface& read_only = surface;
+  ExpectViews(read_only.View(), surface);
+  const CDibSurface empty;
+  EXPECT_EQ(empty.View().pixels, nullptr);
+  EXPECT_EQ(empty.View().width, 0);
+}
+
+TEST(DibSurfaceTest, ResampleFromHandsOverViewsAndAreas) {
   CDibSurface target;
-  ASSERT_EQ(target.Create(10, 6, 24), 1);
+  ASSERT_TRUE(target.Create(10, 6, 24));
   CDibSurface source;
-  ASSERT_EQ(source.CreateInMemory(7, 5, 16), 1);
+  ASSERT_TRUE(source.CreateInMemory(7, 5, 16));
 
   g_resample = {};
-  EXPECT_EQ(target.ResampleFrom(RecordResample, &source, nullptr, nullptr, -3, 9), 42);
-  EXPECT_EQ(g_resample.dst, target.pixels());
-  EXPECT_EQ(g_resample.src, source.pixels());
-  EXPECT_TRUE(SameRect(g_resample.dst_rect, Rect{0, 0, 10, 6}));
-  EXPECT_TRUE(SameRect(g_resample.src_rect, Rect{0, 0, 7, 5}));
-  const int expected[10] = {10, 6, 7, 5, 3, 2, 32, 16, -3, 9};
-  EXPECT_EQ(std::memcmp(g_resample.args, expected, sizeof(expected)), 0);
+  EXPECT_TRUE(target.ResampleFrom(RecordResample, &source, nullptr, nullptr));
+  ExpectViews(g_resample.dst, target);
+  ExpectViews(g_resample.src, source);
+  EXPECT_TRUE(SameRect(g_resample.dst_area, Rect{0, 0, 10, 6}));
+  EXPECT_TRUE(SameRect(g_resample.src_area, Rect{0, 0, 7, 5}));
 
   const Rect dst_rect{1, 2, 9, 6};
   const Rect src_rect{2, 1, 7, 4};
-  EXPECT_EQ(target.ResampleFrom(RecordResample, &source, &dst_rect, &src_rect, 0, 0), 42);
-  EXPECT_TRUE(SameRect(g_resample.dst_rect, dst_rect));
-  EXPECT_TRUE(SameRect(g_resample.src_rect, src_rect));
+  EXPECT_TRUE(target.ResampleFrom(RecordResample, &source, &dst_rect, &src_rect));
+  EXPECT_TRUE(SameRect(g_resample.dst_area, dst_rect));
+  EXPECT_TRUE(SameRect(g_resample.src_area, src_rect));
 
   // Refused without calling: no function, no source, empty side, outside rects.
   g_resample = {};
   const CDibSurface empty;
   const Rect too_wide{0, 0, 11, 6};
   const Rect inverted{5, 1, 2, 4};
-  EXPECT_EQ(target.ResampleFrom(nullptr, &source, nullptr, nullptr, 0, 0), 0);
-  EXPECT_EQ(target.ResampleFrom(RecordResample, nullptr, nullptr, nullptr, 0, 0), 0);
-  EXPECT_EQ(target.ResampleFrom(RecordResample, &empty, nullptr, nullptr, 0, 0), 0);
-  EXPECT_EQ(target.ResampleFrom(RecordResample, &source, &too_wide, nullptr, 0, 0), 0);
-  EXPECT_EQ(target.ResampleFrom(RecordResample, &source, nullptr, &inverted, 0, 0), 0);
+  EXPECT_FALSE(target.ResampleFrom(nullptr, &source, nullptr, nullptr));
+  EXPECT_FALSE(target.ResampleFrom(RecordResample, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(target.ResampleFrom(RecordResample, &empty, nullptr, nullptr));
+  EXPECT_FALSE(target.ResampleFrom(RecordResample, &source, &too_wide, nullptr));
+  EXPECT_FALSE(target.ResampleFrom(RecordResample, &source, nullptr, &inverted));
   EXPECT_EQ(g_resample.calls, 0);
-}
-
-struct ConvertCall {
-  int calls = 0;
-  ImageDescriptor dst{}, src{};
-  bool had_src = false;
-  ConverterOptions options{};
-  int p = 0, q = 0;
-};
-ConvertCall g_convert;
-
-int RecordConvert(const ImageDescriptor* dst, const ImageDescriptor* src,
-                  const ConverterOptions* options, int p, int q) {
-  ++g_convert.calls;
-  g_convert.dst = *dst;
-  g_convert.had_src = src != nullptr;
-  if (src) g_convert.src = *src;
-  g_convert.options = *options;
-  g_convert.p = p;
-  g_convert.q = q;
-  return 7;
-}
-
-void ExpectDescribes(const ImageDescriptor& d, const CDibSurface& s, const Rect& rect) {
-  EXPECT_EQ(d.size, 40);
-  EXPECT_EQ(d.width, s.width());
-  EXPECT_EQ(d.height, s.height());
-  EXPECT_EQ(d.stride, s.stride());
-  EXPECT_EQ(d.bits_per_pixel, s.bits_per_pixel());
-  EXPECT_EQ(d.pixels, s.pixels());
-  EXPECT_TRUE(SameRect(d.rect, rect));
-}
-
-TEST(DibSurfaceTest, ConvertFromHandsOverDescriptorsAndOptions) {
-  CDibSurface target;
-  ASSERT_EQ(target.CreateInMemory(6, 3, 24), 1);
-  CDibSurface source;
-  ASSERT_EQ(source.Create(5, 4, 16), 1);
-
-  g_convert = {};
-  EXPECT_EQ(target.ConvertFrom(RecordConvert, &source, nullptr, nullptr, nullptr, 4, 5), 7);
-  ExpectDescribes(g_convert.dst, target, Rect{0, 0, 6, 3});
-  ASSERT_TRUE(g_convert.had_src);
-  ExpectDescribes(g_convert.src, source, Rect{0, 0, 5, 4});
-  EXPECT_EQ(g_convert.options.size, 12);
-  EXPECT_EQ(g_convert.options.kind, 1);
-  EXPECT_EQ(g_convert.options.value, 0);
-  EXPECT_EQ(g_convert.p, 4);
-  EXPECT_EQ(g_convert.q, 5);
-
-  // Given rectangles and options pass through unchecked; no source, none passed.
-  const ConverterOptions options{16, 10, 99};
-  const Rect dst_rect{1, 1, 4, 2};
-  EXPECT_EQ(target.ConvertFrom(RecordConvert, nullptr, &options, &dst_rect, nullptr, 0, 0), 7);
-  ExpectDescribes(g_convert.dst, target, dst_rect);
-  EXPECT_FALSE(g_convert.had_src);
-  EXPECT_EQ(g_convert.options.size, 16);
-  EXPECT_EQ(g_convert.options.kind, 10);
-  EXPECT_EQ(g_convert.options.value, 99);
-
-  g_convert = {};
-  EXPECT_EQ(target.ConvertFrom(nullptr, &source, nullptr, nullptr, nullptr, 0, 0), 1);
-  EXPECT_EQ(g_convert.calls, 0);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ class ResampleTest : public ::testing::Test {
 TEST_F(ResampleTest, DoubleSizeMakesTwoByTwoBlocks) {
   CDibSurface scaled;
   ASSERT_EQ(scaled.Create(768, 576, 24), 1);
-  ASSERT_EQ(scaled.ResampleFrom(ResampleNearest, &source_, nullptr, nullptr, 0, 0), 1);
+  ASSERT_TRUE(scaled.ResampleFrom(ResampleNearest, &source_, nullptr, nullptr));
   for (int r = 0; r < 576; ++r) {
     for (int c = 0; c < 768; ++c) {
       const Source s = SourceOf(scaled, r, c);
@@ -64,8 +64,8 @@ TEST_F(ResampleTest, ShrinkTruncatesTheScaledIndex) {
   CDibSurface mirrored;
   ASSERT_EQ(straight.Create(100, 50, 24), 1);
   ASSERT_EQ(mirrored.Create(100, 50, 24), 1);
-  ASSERT_EQ(straight.ResampleFrom(ResampleNearest, &source_, nullptr, nullptr, 0, 0), 1);
-  ASSERT_EQ(mirrored.ResampleFrom(ResampleNearestMirrored, &source_, nullptr, nullptr, 0, 0), 1);
+  ASSERT_TRUE(straight.ResampleFrom(ResampleNearest, &source_, nullptr, nullptr));
+  ASSERT_TRUE(mirrored.ResampleFrom(ResampleNearestMirrored, &source_, nullptr, nullptr));
   for (int i = 0; i < 50; ++i) {
     for (int j = 0; j < 100; ++j) {
       const int row = i * 288 / 50;
@@ -86,7 +86,7 @@ TEST_F(ResampleTest, RectanglesPlaceOutputButOnlySourceExtentsCount) {
   std::memset(out.pixels(), 0xAB, out.byte_size());
   const Rect dst{2, 3, 10, 7};            // 8 x 4
   const Rect src{100, 50, 100 + 16, 58};  // 16 x 8: ratio 2 both ways
-  ASSERT_EQ(out.ResampleFrom(ResampleNearestMirrored, &source_, &dst, &src, 0, 0), 1);
+  ASSERT_TRUE(out.ResampleFrom(ResampleNearestMirrored, &source_, &dst, &src));
   for (int r = 0; r < 10; ++r) {
     for (int c = 0; c < 20; ++c) {
       const uint8_t* p = out.pixels() + r * out.stride() + c * 4;
@@ -110,30 +110,32 @@ TEST(ResampleGuardTest, RefusesWhatWouldLeaveEitherBuffer) {
   std::vector<uint8_t> src(12 * 4, 0x11);
   const std::vector<uint8_t> untouched = dst;
   const Rect whole{0, 0, 4, 4};
-  const auto call = [&](const Rect* d, const Rect* s, int dst_bpp, int dst_stride, int src_stride,
+  const auto call = [&](const Rect& d, const Rect& s, int dst_bits, int dst_stride, int src_stride,
                         bool mirrored) {
     const auto f = mirrored ? ResampleNearestMirrored : ResampleNearest;
-    return f(dst.data(), src.data(), d, s, 4, 4, 4, 4, dst_bpp, 3, dst_stride, src_stride, 0, 0);
+    const ImageView out{dst.data(), 4, 4, dst_stride, dst_bits, RowOrder::kBottomUp};
+    const ConstImageView in{src.data(), 4, 4, src_stride, 24, RowOrder::kBottomUp};
+    return f(out, d, in, s);
   };
   for (bool mirrored : {false, true}) {
-    EXPECT_EQ(call(nullptr, &whole, 3, 12, 12, mirrored), 0);
-    EXPECT_EQ(call(&whole, nullptr, 3, 12, 12, mirrored), 0);
     const Rect too_wide{0, 0, 5, 4};
     const Rect too_tall{0, 1, 4, 5};
     const Rect negative{-1, 0, 3, 4};
     const Rect empty{2, 2, 2, 4};
     const Rect reversed{3, 0, 1, 4};
     for (const Rect& bad : {too_wide, too_tall, negative, empty, reversed}) {
-      EXPECT_EQ(call(&bad, &whole, 3, 12, 12, mirrored), 0);
-      EXPECT_EQ(call(&whole, &bad, 3, 12, 12, mirrored), 0);
+      EXPECT_FALSE(call(bad, whole, 24, 12, 12, mirrored));
+      EXPECT_FALSE(call(whole, bad, 24, 12, 12, mirrored));
     }
-    EXPECT_EQ(call(&whole, &whole, 2, 12, 12, mirrored), 0);  // pixels too short to copy
-    EXPECT_EQ(call(&whole, &whole, 3, 11, 12, mirrored), 0);  // strides shorter than a row
-    EXPECT_EQ(call(&whole, &whole, 3, 12, 11, mirrored), 0);
-    EXPECT_EQ(ResampleNearest(nullptr, src.data(), &whole, &whole, 4, 4, 4, 4, 3, 3, 12, 12, 0, 0),
-              0);
+    EXPECT_FALSE(call(whole, whole, 16, 12, 12, mirrored));  // pixels too short to copy
+    EXPECT_FALSE(call(whole, whole, 24, 11, 12, mirrored));  // strides shorter than a row
+    EXPECT_FALSE(call(whole, whole, 24, 12, 11, mirrored));
+    const ImageView no_pixels{nullptr, 4, 4, 12, 24, RowOrder::kBottomUp};
+    const ConstImageView in{src.data(), 4, 4, 12, 24, RowOrder::kBottomUp};
+    EXPECT_FALSE(
+        (mirrored ? ResampleNearestMirrored : ResampleNearest)(no_pixels, whole, in, whole));
     EXPECT_EQ(dst, untouched);
-    EXPECT_EQ(call(&whole, &whole, 3, 12, 12, mirrored), 1);
+    EXPECT_TRUE(call(whole, whole, 24, 12, 12, mirrored));
     EXPECT_NE(dst, untouched);
     dst = untouched;
   }

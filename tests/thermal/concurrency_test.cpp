@@ -49,10 +49,10 @@ TEST(ThermoTableConcurrency, ReadersSeeWholeTablesWhileTablesChange) {
     std::vector<int32_t> i(384 * 288);
     while (!stop.load()) {
       if (floats) {
-        table.ConvertToFloat(frame, f.data(), 0);
+        table.ConvertToFloat(frame, f.data(), RowOrder::kBottomUp);
         for (float t : f) torn += t != f[0] ? 1 : 0;
       } else {
-        table.ConvertToInt32(frame, i.data(), 1);
+        table.ConvertToInt32(frame, i.data(), RowOrder::kBottomUp);
         for (int32_t t : i) torn += t != i[0] ? 1 : 0;
       }
       (void)table.LookupTemperature(1000);

@@ -64,9 +64,9 @@ TEST(Conversion, IntegerConvertersClampAndTruncate) {
     uint8_t u8[2];
     int8_t i8[2];
     int32_t i32[2];
-    ASSERT_EQ(table.ConvertToUInt8(frame, u8, 0), 1);
-    ASSERT_EQ(table.ConvertToInt8(frame, i8, 0), 1);
-    ASSERT_EQ(table.ConvertToInt32(frame, i32, 0), 1);
+    ASSERT_TRUE(table.ConvertToUInt8(frame, u8, RowOrder::kTopDown));
+    ASSERT_TRUE(table.ConvertToInt8(frame, i8, RowOrder::kTopDown));
+    ASSERT_TRUE(table.ConvertToInt32(frame, i32, RowOrder::kTopDown));
     EXPECT_EQ(u8[0], c.u8) << c.degrees;
     EXPECT_EQ(i8[0], c.i8) << c.degrees;
     EXPECT_EQ(i32[0], c.i32) << c.degrees;
@@ -89,7 +89,7 @@ TEST(Conversion, FloatConverterReadsTheLookupTable) {
   SetCode(frame, 0, 2, 16384);
   SetCode(frame, 0, 3, 65535);
   float out[4];
-  ASSERT_EQ(table.ConvertToFloat(frame, out, 0), 1);
+  ASSERT_TRUE(table.ConvertToFloat(frame, out, RowOrder::kBottomUp));
   EXPECT_EQ(out[0], 0.25f);
   EXPECT_EQ(out[1], 16383.25f);
   EXPECT_EQ(out[2], kNoTemperature);
@@ -102,32 +102,32 @@ TEST(Conversion, RowOrders) {
   CThermoTable table;
   ASSERT_EQ(Load(table, DirectFile(1, direct)), 1);
   const CDibSurface frame = CodedSurface();
-  // Output row k of the float converter is stored row k with flag 0.
+  // Bottom-up output keeps the stored rows; top-down output reverses them.
   float floats[12];
-  ASSERT_EQ(table.ConvertToFloat(frame, floats, 0), 1);
+  ASSERT_TRUE(table.ConvertToFloat(frame, floats, RowOrder::kBottomUp));
   EXPECT_EQ(floats[0], 1.0f);
   EXPECT_EQ(floats[5], 103.0f);
   EXPECT_EQ(floats[11], 303.0f);
-  ASSERT_EQ(table.ConvertToFloat(frame, floats, 1), 1);
+  ASSERT_TRUE(table.ConvertToFloat(frame, floats, RowOrder::kTopDown));
   EXPECT_EQ(floats[0], 301.0f);
   EXPECT_EQ(floats[11], 3.0f);
 
-  // The integer converters the other way round.
+  // The integer converters read the order the same way.
   LoadIdentity(table);
   int32_t ints[12];
-  ASSERT_EQ(table.ConvertToInt32(frame, ints, 0), 1);
+  ASSERT_TRUE(table.ConvertToInt32(frame, ints, RowOrder::kTopDown));
   EXPECT_EQ(ints[0], 301);
   EXPECT_EQ(ints[4], 202);
   EXPECT_EQ(ints[11], 3);
-  ASSERT_EQ(table.ConvertToInt32(frame, ints, 1), 1);
+  ASSERT_TRUE(table.ConvertToInt32(frame, ints, RowOrder::kBottomUp));
   EXPECT_EQ(ints[0], 1);
   EXPECT_EQ(ints[11], 303);
   uint8_t bytes[12];
-  ASSERT_EQ(table.ConvertToUInt8(frame, bytes, 0), 1);
+  ASSERT_TRUE(table.ConvertToUInt8(frame, bytes, RowOrder::kTopDown));
   EXPECT_EQ(bytes[0], 255);  // 301
   EXPECT_EQ(bytes[9], 1);
   int8_t signed_bytes[12];
-  ASSERT_EQ(table.ConvertToInt8(frame, signed_bytes, 1), 1);
+  ASSERT_TRUE(table.ConvertToInt8(frame, signed_bytes, RowOrder::kBottomUp));
   EXPECT_EQ(signed_bytes[2], 3);
   EXPECT_EQ(signed_bytes[3], 101);
   EXPECT_EQ(signed_bytes[6], 127);
@@ -142,7 +142,7 @@ TEST(Conversion, WidePaddedRowsUseTheStride) {
   SetCode(frame, 1, 0, 77);
   SetCode(frame, 1, 2, 79);
   int32_t out[6];
-  ASSERT_EQ(table.ConvertToInt32(frame, out, 0), 1);
+  ASSERT_TRUE(table.ConvertToInt32(frame, out, RowOrder::kTopDown));
   EXPECT_EQ(out[0], 77);
   EXPECT_EQ(out[2], 79);
   EXPECT_EQ(out[3], 0);  // stored row 0, untouched codes
@@ -156,15 +156,15 @@ TEST(Conversion, RefusesWhatItCannotConvert) {
   ASSERT_EQ(colour.CreateInMemory(2, 1, 24), 1);
   float f[2];
   int32_t i[2];
-  EXPECT_EQ(table.ConvertToFloat(frame, nullptr, 0), 0);
-  EXPECT_EQ(table.ConvertToFloat(empty, f, 0), 0);
-  EXPECT_EQ(table.ConvertToFloat(colour, f, 0), 0);
-  EXPECT_EQ(table.ConvertToInt32(frame, nullptr, 1), 0);
-  EXPECT_EQ(table.ConvertToInt32(empty, i, 1), 0);
-  EXPECT_EQ(table.ConvertToUInt8(empty, nullptr, 0), 0);
-  EXPECT_EQ(table.ConvertToInt8(colour, nullptr, 0), 0);
+  EXPECT_FALSE(table.ConvertToFloat(frame, nullptr, RowOrder::kBottomUp));
+  EXPECT_FALSE(table.ConvertToFloat(empty, f, RowOrder::kBottomUp));
+  EXPECT_FALSE(table.ConvertToFloat(colour, f, RowOrder::kBottomUp));
+  EXPECT_FALSE(table.ConvertToInt32(frame, nullptr, RowOrder::kBottomUp));
+  EXPECT_FALSE(table.ConvertToInt32(empty, i, RowOrder::kBottomUp));
+  EXPECT_FALSE(table.ConvertToUInt8(empty, nullptr, RowOrder::kTopDown));
+  EXPECT_FALSE(table.ConvertToInt8(colour, nullptr, RowOrder::kTopDown));
   // No table loaded: every pixel without temperature.
-  ASSERT_EQ(table.ConvertToFloat(frame, f, 0), 1);
+  ASSERT_TRUE(table.ConvertToFloat(frame, f, RowOrder::kBottomUp));
   EXPECT_EQ(f[0], kNoTemperature);
   EXPECT_EQ(table.LookupTemperature(16384), kNoTemperature);
 }
