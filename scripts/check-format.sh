@@ -11,7 +11,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/install-deps.sh --format
 
 dirs=()
-for dir in src include tests tools bench fuzz examples; do
+for dir in src include thermography tests tools bench fuzz examples; do
   [[ -d $dir ]] && dirs+=("$dir")
 done
 mapfile -t files < <(find "${dirs[@]}" -type f \

@@ -4,11 +4,11 @@
 # Uses the compile commands of a Debug configuration in build/tidy.
 # Installs the Debian packages it needs first (see scripts/install-deps.sh).
 #
-# Usage: scripts/check-tidy.sh [FILE-REGEX]   (default: every file under src/ and tools/)
+# Usage: scripts/check-tidy.sh [FILE-REGEX]   (default: every file under src/, tools/ and thermography/)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-files=${1:-'/(src|tools)/.*\.cpp$'}
+files=${1:-'/(src|tools|thermography)/.*\.cpp$'}
 
 scripts/install-deps.sh --native --tidy
 

@@ -46,7 +46,8 @@ TEST(ObjectTemperature, RecoversTheObjectFromTheReferenceModel) {
   for (const auto& p : cases) {
     const double reflected = ReferenceRadiance(p.reflected_c);
     const double atmosphere = ReferenceRadiance(p.atmosphere_c);
-    for (double object = -40.0; object <= 250.0; object += 10.0) {
+    for (int step = 0; step <= 29; ++step) {
+      const double object = -40.0 + 10.0 * step;
       const double seen = p.transmission * (p.emissivity * ReferenceRadiance(object) +
                                             (1.0 - p.emissivity) * reflected) +
                           (1.0 - p.transmission) * atmosphere;
@@ -63,7 +64,8 @@ TEST(ObjectTemperature, RecoversTheObjectFromTheReferenceModel) {
 TEST(ObjectTemperature, BlackbodyWithoutAtmosphereReturnsTheInput) {
   const KolThermoObjectParams black{1.0f, 70.0f, 1.0f, -10.0f};
   // Over the whole model range, off and on the library's half-degree grid.
-  for (double t = -100.0; t <= 500.0; t += 0.37) {
+  for (int step = 0; step * 0.37 <= 600.0; ++step) {
+    const double t = -100.0 + 0.37 * step;
     for (const double celsius : {t, std::round(t)}) {
       const auto measured = static_cast<float>(celsius);
       float result = 0.0f;
