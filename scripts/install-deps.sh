@@ -6,7 +6,7 @@
 #                                [--tidy] [--thread-safety] [--python] [--perf] [--all]
 #                                [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
-#              libraries, ffmpeg and the --python set (default)
+#              libraries, CLI11, ffmpeg and the --python set (default)
 #   --windows  mingw-w64 cross compilers and binutils, wine64 and wine32 (the
 #              i386 architecture is added to dpkg for it), zlib for mingw,
 #              dpkg-dev (to fetch the image libraries' sources)
@@ -17,8 +17,8 @@
 #   --valgrind valgrind
 #   --perf     OpenCV and numpy for the performance report's baselines
 #   --tidy     clang-tidy
-#   --thread-safety  clang, CMake, Ninja and the image libraries (the library
-#              and tools built with the thread-safety analysis)
+#   --thread-safety  clang, CMake, Ninja, the image libraries and CLI11 (the
+#              library and tools built with the thread-safety analysis)
 #   --all      every set
 #   --list     print the packages of the chosen sets and exit
 set -euo pipefail
@@ -27,6 +27,7 @@ native_packages() {
   echo cmake ninja-build g++ clang binutils pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev clang-format \
     libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg \
+    libcli11-dev \
     python3 python3-pytest python3-numpy python3-pil python3-tifffile
 }
 
@@ -53,7 +54,8 @@ tidy_packages() {
 }
 
 thread_safety_packages() {
-  echo cmake ninja-build clang pkg-config libjpeg-dev libpng-dev libtiff-dev zlib1g-dev
+  echo cmake ninja-build clang pkg-config libjpeg-dev libpng-dev libtiff-dev zlib1g-dev \
+    libcli11-dev
 }
 
 fuzz_packages() {

@@ -43,7 +43,8 @@ void PrintOverview(std::FILE* stream) {
   }
   std::fprintf(stream,
                "\n"
-               "Start with 'kolthermo demo'. 'kolthermo COMMAND --help' describes a command.\n"
+               "Start with 'kolthermo demo'. 'kolthermo COMMAND --help' describes a command;\n"
+               "'kolthermo --version' prints the SDK's version.\n"
                "\n%.*s",
                static_cast<int>(kExitStatusText.size()), kExitStatusText.data());
 }
@@ -108,6 +109,15 @@ int main(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
       PrintOverview(stdout);
+      return kt::cli::kExitSuccess;
+    }
+    if (name == "--version") {
+      if (argc > 2) {
+        std::fprintf(stderr,
+                     "kolthermo: --version takes nothing after it\nTry 'kolthermo --help'.\n");
+        return kt::cli::kExitUsage;
+      }
+      std::printf("kolthermo %s\n", KOLTHERMO_SDK_VERSION);
       return kt::cli::kExitSuccess;
     }
     const Command* command = FindCommand(name);
