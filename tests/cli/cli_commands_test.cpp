@@ -49,6 +49,9 @@ TEST(CliUsage, MistakesExitTwoWithAMessageAndAHint) {
       {"table", "--output", "t.bin"},
       {"table", "--layout", "4000", "--sub-tables", "2", "--output", "t.bin"},
       {"demo", "--video-frames", "0"},
+      {"snap", "--format", "png", "--output", "t.bin.bmp"},
+      {"snap", "--scale-bar=yes"},
+      {"--version", "extra"},
   };
   for (const auto& args : mistakes) {
     const CliRun run = RunCli(args, dir.path());
@@ -58,6 +61,39 @@ TEST(CliUsage, MistakesExitTwoWithAMessageAndAHint) {
     EXPECT_THAT(run.output, HasSubstr("kolthermo")) << line;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.Path("t.bin")));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("t.bin.bmp")));
+}
+
+TEST(CliVersion, PrintsTheSdkVersion) {
+  TempDir dir;
+  const CliRun run = RunCli({"--version"}, dir.path());
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.output, "kolthermo " KOLTHERMO_SDK_VERSION "\n");
+}
+
+TEST(CliTables, TemperaturesWithoutATableAreRefusedBeforeAnythingIsWritten) {
+  TempDir dir;
+  const std::vector<std::vector<std::string>> requests{
+      {"snap", "--format", "temp-f32"},
+      {"snap", "--output", "x.csv"},
+      {"snap", "--format", "celsius-tiff", "--output", "x.tiff"},
+      {"snap", "--spot", "10,10"},
+      {"snap", "--box", "0,0,5,5", "--format", "raw"},
+      {"snap", "--palette", "iron", "--output", "x.png"},
+      {"record", "--mode", "temperature"},
+      {"record", "--output", "x.f32"},
+      {"record", "--mode", "celsius-tiff", "--frames", "2"},
+  };
+  for (const auto& args : requests) {
+    const CliRun run = RunCli(args, dir.path());
+    EXPECT_EQ(run.exit_status, 2) << args[1] << " " << args[2] << "\n" << run.output;
+    EXPECT_THAT(run.output, HasSubstr("--table FILE")) << args[1];
+    EXPECT_THAT(run.output, HasSubstr("kolthermo table --layout 4000")) << args[1];
+  }
+  // Nothing but the tool's output log.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST(CliList, ShowsTheSimulatedCameraInSlotZeroAndEmptySlots) {

@@ -8,6 +8,8 @@
 
 #include "frame_stats.h"
 #include "options.h"
+#include "recording_run.h"
+#include "still_formats.h"
 
 namespace kt::cli {
 namespace {
@@ -36,6 +38,49 @@ TEST(CliOptions, AcceptsBothSpellingsAndChecksRanges) {
   EXPECT_THROW(Parse({"--quiet=1"}), UsageError);     // a flag takes no value
   EXPECT_THROW(Parse({"--cuont", "1"}), UsageError);  // typo
   EXPECT_THROW(Parse({"stray"}), UsageError);
+  // Negative values are values, not options; a repeated option keeps its last.
+  EXPECT_EQ(Parse({"--count", "-3"}).Int("--count", -5, 9, 1), -3);
+  EXPECT_EQ(Parse({"--count", "2", "--count=4"}).Int("--count", 1, 9, 1), 4);
+}
+
+TEST(CliOutputChoice, TheExtensionChoosesUnlessFormatSaysOtherwise) {
+  using Name = std::optional<std::string>;
+  struct Case {
+    Name format, output;
+    const char* chosen;  // nullptr: refused
+  };
+  const Case stills[] = {
+      {{}, {}, "bmp"},
+      {{}, "x.png", "png"},
+      {{}, "dir.d/X.JPEG", "jpeg"},
+      {{}, "x.tif", "tiff"},  // the radiometric TIFFs need --format
+      {{}, "x.csv", "celsius-csv"},
+      {{}, "x.dat", "bmp"},
+      {{}, ".png", "bmp"},  // a hidden file, no extension
+      {"raw-png", "x.png", "raw-png"},
+      {"celsius-tiff", "x.tif", "celsius-tiff"},
+      {"raw16-tiff", "x.tiff", "raw16-tiff"},
+      {"jpeg20", "x.jpeg", "jpeg20"},
+      {"temp-f32", "x.dat", "temp-f32"},
+      {"bmp", "x.png", nullptr},
+      {"celsius-tiff", "x.csv", nullptr},
+      {"celsius-csv", "x.f32", nullptr},
+      {"gif", "x.gif", nullptr},
+  };
+  for (const Case& c : stills) {
+    const std::string label = c.format.value_or("-") + " " + c.output.value_or("-");
+    if (c.chosen == nullptr) {
+      EXPECT_THROW(ChooseStillFormat(c.format, c.output), UsageError) << label;
+    } else {
+      EXPECT_EQ(ChooseStillFormat(c.format, c.output).name, c.chosen) << label;
+    }
+  }
+  EXPECT_EQ(ChooseRecordingMode({}, "x.TIFF"), kRecordCelsiusTiff);
+  EXPECT_EQ(ChooseRecordingMode({}, "x.raw"), KOLTHERMO_RECORD_RAW);
+  EXPECT_EQ(ChooseRecordingMode({}, "x.bin"), KOLTHERMO_RECORD_VIDEO);
+  EXPECT_EQ(ChooseRecordingMode("temperature", "x.f32"), KOLTHERMO_RECORD_TEMPERATURE);
+  EXPECT_THROW(ChooseRecordingMode("video", "x.raw"), UsageError);
+  EXPECT_THROW(ChooseRecordingMode("mpeg", {}), UsageError);
 }
 
 TEST(CliFrameStats, ReadsPictureCoordinatesFromBottomFirstRows) {

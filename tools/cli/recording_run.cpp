@@ -1,5 +1,6 @@
 #include "recording_run.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 
@@ -7,6 +8,7 @@
 #include "kolthermo/kolthermo.h"
 #include "options.h"
 #include "progress.h"
+#include "still_formats.h"
 
 namespace kt::cli {
 namespace {
@@ -32,35 +34,63 @@ long long FramesInFiles(int mode, const std::vector<std::filesystem::path>& file
   return frames;
 }
 
+struct RecordingModeInfo {
+  std::string_view name;
+  int mode;
+  std::string_view extension;   // for default file names
+  std::string_view extensions;  // every extension it may carry
+  bool temperatures;
+};
+
+// The first entry is the default.
+constexpr std::array kModes{
+    RecordingModeInfo{"video", KOLTHERMO_RECORD_VIDEO, ".avi", ".avi", false},
+    RecordingModeInfo{"raw", KOLTHERMO_RECORD_RAW, ".raw", ".raw", false},
+    RecordingModeInfo{"temperature", KOLTHERMO_RECORD_TEMPERATURE, ".f32", ".f32", true},
+    RecordingModeInfo{"celsius-tiff", kRecordCelsiusTiff, ".tiff", ".tif .tiff", true},
+};
+
+const RecordingModeInfo& ModeInfo(int mode) {
+  for (const RecordingModeInfo& info : kModes) {
+    if (info.mode == mode) return info;
+  }
+  return kModes.front();
+}
+
 }  // namespace
 
 std::optional<int> ParseRecordingMode(std::string_view name) {
-  if (name == "video") return KOLTHERMO_RECORD_VIDEO;
-  if (name == "raw") return KOLTHERMO_RECORD_RAW;
-  if (name == "temperature") return KOLTHERMO_RECORD_TEMPERATURE;
+  for (const RecordingModeInfo& info : kModes) {
+    if (info.name == name) return info.mode;
+  }
   return std::nullopt;
 }
 
-std::string_view RecordingModeName(int mode) {
-  switch (mode) {
-    case KOLTHERMO_RECORD_RAW:
-      return "raw";
-    case KOLTHERMO_RECORD_TEMPERATURE:
-      return "temperature";
-    default:
-      return "video";
-  }
-}
+std::string_view RecordingModeName(int mode) { return ModeInfo(mode).name; }
 
-std::string_view RecordingExtension(int mode) {
-  switch (mode) {
-    case KOLTHERMO_RECORD_RAW:
-      return ".raw";
-    case KOLTHERMO_RECORD_TEMPERATURE:
-      return ".f32";
-    default:
-      return ".avi";
+std::string_view RecordingExtension(int mode) { return ModeInfo(mode).extension; }
+
+bool RecordsTemperatures(int mode) { return ModeInfo(mode).temperatures; }
+
+int ChooseRecordingMode(const std::optional<std::string>& mode_name,
+                        const std::optional<std::string>& output) {
+  const std::string extension = output ? LowerExtension(*output) : "";
+  const RecordingModeInfo* implied = nullptr;
+  for (const RecordingModeInfo& info : kModes) {
+    if (ExtensionListed(info.extensions, extension)) implied = &info;
   }
+  if (!mode_name) return implied != nullptr ? implied->mode : KOLTHERMO_RECORD_VIDEO;
+  const std::optional<int> mode = ParseRecordingMode(*mode_name);
+  if (!mode) {
+    throw UsageError("unknown mode '" + *mode_name +
+                     "' (expected video, raw, temperature or celsius-tiff)");
+  }
+  if (implied != nullptr && implied->mode != *mode) {
+    throw UsageError("--mode " + *mode_name + " does not match the file name '" + *output + "' (" +
+                     extension + " is recorded as " + std::string(implied->name) + "; " +
+                     *mode_name + " files end in " + std::string(ModeInfo(*mode).extensions) + ")");
+  }
+  return *mode;
 }
 
 RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan) {
@@ -77,7 +107,10 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
   }
   session.TakeEvents();
 
-  session.RequestRecording(plan.path.string(), plan.mode);
+  // The camera library writes its own modes; the tool writes the others
+  // frame by frame through plan.on_frame.
+  const bool tool_writes = plan.mode == kRecordCelsiusTiff;
+  if (!tool_writes) session.RequestRecording(plan.path.string(), plan.mode);
   const double total = plan.frames ? static_cast<double>(*plan.frames) : plan.seconds.value_or(1.0);
   Progress progress(plan.label, total, plan.terminal);
   RecordingOutcome outcome;
@@ -88,7 +121,7 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
   std::string failure;
   // The frame on which the capture loop opens the file is announced but not
   // written; counting starts with the frame after it.
-  bool file_open = false;
+  bool file_open = tool_writes;
   for (;;) {
     const FrameWait wait = session.WaitFrame(kFrameTimeoutMs);
     if (wait.result == FrameWait::Result::kStopRequested) {
@@ -112,6 +145,19 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
       if (file_open) start = std::chrono::steady_clock::now();
       continue;
     }
+    if (plan.on_frame) {
+      bool taken = false;
+      try {
+        taken = plan.on_frame(wait.frame_id);
+      } catch (const Failure& error) {
+        failure = error.what();
+        break;
+      }
+      if (!taken) {
+        ++outcome.frames_dropped;
+        continue;
+      }
+    }
     ++outcome.frames_announced;
     const double seconds = elapsed();
     char detail[96];
@@ -131,14 +177,16 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
   // are written and the file closed before KolThermo_Close returns.
   session.Close();
   // Withdraw the request, so a later preview of this instance records nothing.
-  KolThermo_RecA(session.id(), plan.path.string().c_str(), KOLTHERMO_RECORD_NONE);
+  if (!tool_writes) KolThermo_RecA(session.id(), plan.path.string().c_str(), KOLTHERMO_RECORD_NONE);
   outcome.seconds = elapsed();
   if (!failure.empty()) {
     progress.Finish("failed");
     throw Failure(failure);
   }
   outcome.files = RecordingFiles(plan.path, since);
-  outcome.frames_in_files = FramesInFiles(plan.mode, outcome.files);
+  // Pages of the tool's own file are counted as they are added.
+  outcome.frames_in_files =
+      tool_writes ? outcome.frames_announced : FramesInFiles(plan.mode, outcome.files);
   char detail[96];
   std::snprintf(detail, sizeof detail, "%lld frames in %.1f s%s", outcome.frames_in_files,
                 outcome.seconds, outcome.interrupted ? " (interrupted)" : "");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,20 +23,39 @@ struct RecordingPlan {
   std::optional<int> split_mib;   // KOLTHERMO_PARAM_SPLIT_SIZE when given
   std::string label = "recording";
   bool terminal = false;  // progress bar or plain lines
+  // Called with the ID of every frame that counts; writes the frame in
+  // kRecordCelsiusTiff, measures it otherwise. False when the frame had left
+  // the ring (the tool fell behind): it is skipped and counted as dropped.
+  // May throw Failure, which ends the recording as a failure.
+  std::function<bool(int frame_id)> on_frame;
 };
 
 struct RecordingOutcome {
   bool interrupted = false;
   int frames_announced = 0;  // frames announced while recording was requested
+  int frames_dropped = 0;    // frames on_frame skipped
   double seconds = 0.0;
   std::vector<std::filesystem::path> files;  // the file and its split successors
   long long frames_in_files = 0;             // counted from the files themselves
 };
 
-// "video", "raw" or "temperature"; nothing for another name.
+// A radiometric recording that the tool writes itself (a multi-page float
+// TIFF through the thermography library), beside the KOLTHERMO_RECORD_* modes
+// the camera library writes.
+inline constexpr int kRecordCelsiusTiff = 100;
+
+// "video", "raw", "temperature" or "celsius-tiff"; nothing for another name.
 std::optional<int> ParseRecordingMode(std::string_view name);
 std::string_view RecordingModeName(int mode);
 std::string_view RecordingExtension(int mode);
+// Whether the mode records temperatures (and so needs a table).
+bool RecordsTemperatures(int mode);
+
+// The mode of a recording: --mode when given (refused when the file name's
+// extension belongs to another mode), otherwise the mode the extension
+// implies (.avi, .raw, .f32, .tif/.tiff), otherwise video. Throws UsageError.
+int ChooseRecordingMode(const std::optional<std::string>& mode_name,
+                        const std::optional<std::string>& output);
 
 // Runs the recording on `session`, which must be previewing. Throws Failure
 // when the library refuses the request or cannot open the file.
