@@ -52,6 +52,18 @@ TEST(CliUsage, MistakesExitTwoWithAMessageAndAHint) {
       {"snap", "--format", "png", "--output", "t.bin.bmp"},
       {"snap", "--scale-bar=yes"},
       {"--version", "extra"},
+      {"snap", "--palette", "mauve"},
+      {"snap", "--range", "40:20"},
+      {"snap", "--isotherm", "near:5"},
+      {"snap", "--spot", "383,10"},  // the radius-1 disc reaches outside
+      {"snap", "--box", "0,0,0,5"},
+      {"snap", "--emissivity", "0"},
+      {"snap", "--emissivity", "1.5", "--format", "celsius-tiff"},
+      {"snap", "--reflected", "20", "--format", "celsius-tiff"},  // without --emissivity
+      {"snap", "--palette", "iron", "--format", "raw"},
+      {"snap", "--emissivity", "0.9", "--format", "bmp"},  // saved uncorrected: refused
+      {"record", "--palette", "iron"},
+      {"record", "--mode", "celsius-tiff", "--split-mb", "5"},
   };
   for (const auto& args : mistakes) {
     const CliRun run = RunCli(args, dir.path());

@@ -10,6 +10,7 @@
 #include "options.h"
 #include "recording_run.h"
 #include "still_formats.h"
+#include "thermography_options.h"
 
 namespace kt::cli {
 namespace {
@@ -81,6 +82,33 @@ TEST(CliOutputChoice, TheExtensionChoosesUnlessFormatSaysOtherwise) {
   EXPECT_EQ(ChooseRecordingMode("temperature", "x.f32"), KOLTHERMO_RECORD_TEMPERATURE);
   EXPECT_THROW(ChooseRecordingMode("video", "x.raw"), UsageError);
   EXPECT_THROW(ChooseRecordingMode("mpeg", {}), UsageError);
+}
+
+TEST(CliThermographyValues, ParsesRangesIsothermsSpotsAndBoxes) {
+  KolThermoColorOptions colours{};
+  ParseRange("-20.5:40", &colours);
+  EXPECT_EQ(colours.range, KOLTHERMO_RANGE_MANUAL);
+  EXPECT_EQ(colours.low_c, -20.5f);
+  EXPECT_EQ(colours.high_c, 40.0f);
+  ParseIsotherm("below:-5", &colours);
+  EXPECT_EQ(colours.isotherm, KOLTHERMO_ISOTHERM_BELOW);
+  EXPECT_EQ(colours.iso_high_c, -5.0f);
+  ParseIsotherm("30:35", &colours);
+  EXPECT_EQ(colours.isotherm, KOLTHERMO_ISOTHERM_BETWEEN);
+  const KolThermoRegion spot = ParseSpot("10,20", 384, 288).region;
+  EXPECT_EQ(spot.radius, kDefaultSpotRadius);
+  EXPECT_EQ(ParseBox("0,0,384,288", 384, 288).label, "box 0,0 384x288");
+
+  for (const char* bad : {"", "auto:", "40:20", "5:5", "1:nan", "-200:0", "0:600", "low:high"}) {
+    EXPECT_THROW(ParseRange(bad, &colours), UsageError) << bad;
+    EXPECT_THROW(ParseIsotherm(bad, &colours), UsageError) << bad;
+  }
+  for (const char* bad : {"1", "1,2,3,4", "0,5", "5,287", "10,10,-1", "10,10,51", "a,b", "5,5,"}) {
+    EXPECT_THROW(ParseSpot(bad, 384, 288), UsageError) << bad;
+  }
+  for (const char* bad : {"0,0,385,1", "0,0,1,0", "-1,0,2,2", "383,0,2,1", "0,0,2147483647,1"}) {
+    EXPECT_THROW(ParseBox(bad, 384, 288), UsageError) << bad;
+  }
 }
 
 TEST(CliFrameStats, ReadsPictureCoordinatesFromBottomFirstRows) {
