@@ -71,6 +71,8 @@ lib/cmake/KolThermo/KolThermoTargets.cmake
 lib/libkolthermo.so
 lib/libkolthermo.so.1
 lib/libkolthermo.so.1.0.0
+lib/libkolthermo_thermography.so.1
+lib/libkolthermo_thermography.so.1.0.0
 lib/pkgconfig/kolthermo.pc"
 installed_files=$(cd "$prefix" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort)
 if [[ $installed_files != "$expected_files" ]]; then
