@@ -29,7 +29,7 @@ uint32_t Packed(Rgb c) {
          (static_cast<uint32_t>(c.b) << 16);
 }
 
-// `levels` codes for the temperatures, then black and the isotherm colour.
+// `levels` codes for the temperatures, then the isotherm colour and black.
 struct CodeTable {
   uint32_t* colours;
   int levels;
@@ -41,8 +41,8 @@ CodeRule RuleFor(const ColorizeSettings& settings, float low, float scale, float
   rule.scale = scale;
   rule.bias = bias;
   rule.top_code = static_cast<float>(levels - 1);
-  rule.no_temperature_code = static_cast<uint16_t>(levels);
-  rule.isotherm_code = static_cast<uint16_t>(levels + 1);
+  rule.isotherm_code = static_cast<uint16_t>(levels);
+  rule.no_temperature_code = static_cast<uint16_t>(levels + 1);
   if (settings.isotherm) {
     rule.iso_low = settings.iso_low_c;
     rule.iso_high = settings.iso_high_c;
@@ -54,8 +54,8 @@ CodeRule RuleFor(const ColorizeSettings& settings, float low, float scale, float
 }
 
 void FinishTable(CodeTable& table, const ColorizeSettings& settings) {
-  table.colours[table.levels] = 0;  // black: no temperature
-  table.colours[table.levels + 1] = Packed(settings.iso_rgb);
+  table.colours[table.levels] = Packed(settings.iso_rgb);
+  table.colours[table.levels + 1] = 0;  // black: no temperature
 }
 
 void CodeAndPaint(const float* temperatures, size_t count, const CodeRule& rule,
@@ -64,7 +64,7 @@ void CodeAndPaint(const float* temperatures, size_t count, const CodeRule& rule,
   for (size_t start = 0; start < count; start += kBlock) {
     const size_t n = std::min(kBlock, count - start);
     CodePixels(temperatures + start, n, rule, codes);
-    PaintPixels(codes, n, table.colours, rgb + 3 * start, start + n == count);
+    PaintPixels(codes, n, table.colours, rgb + 3 * start);
   }
 }
 
@@ -91,13 +91,16 @@ void EqualisedTable(const float* temperatures, size_t count, const CodeRule& bin
   }
   uint64_t below = 0;
   uint64_t first = 0;
+  double per_pixel = 0.0;
   for (size_t b = 0; b < kHistogramBins; ++b) {
     below += histograms[b];
-    if (first == 0) first = below;
-    // first < total: the minimum and the maximum lie in different bins.
-    const uint64_t share =
-        below <= first ? 0 : ((below - first) * 255 + (total - first) / 2) / (total - first);
-    table.colours[b] = Packed((*settings.palette)[std::min<uint64_t>(share, 255)]);
+    if (first == 0) {
+      first = below;
+      // The minimum and the maximum lie in different bins: total > first.
+      per_pixel = total > first ? (kPaletteEntries - 1) / static_cast<double>(total - first) : 0.0;
+    }
+    const auto share = static_cast<size_t>(static_cast<double>(below - first) * per_pixel + 0.5);
+    table.colours[b] = Packed((*settings.palette)[std::min<size_t>(share, kPaletteEntries - 1)]);
   }
 }
 
