@@ -85,22 +85,24 @@ void EqualisedTable(const float* temperatures, size_t count, const CodeRule& bin
     CountCodes(codes, n, histograms.data(), kCodes);
   }
   uint64_t total = 0;
+  uint64_t first = 0;  // pixels in the lowest occupied bin
   for (size_t b = 0; b < kHistogramBins; ++b) {
     for (size_t j = 1; j < kHistogramCopies; ++j) histograms[b] += histograms[j * kCodes + b];
     total += histograms[b];
+    if (first == 0) first = total;
   }
+  // The minimum and the maximum lie in different bins, so total > first.
+  const double per_pixel =
+      total > first ? (kPaletteEntries - 1) / static_cast<double>(total - first) : 0.0;
+  uint32_t colours[kPaletteEntries];
+  for (int i = 0; i < kPaletteEntries; ++i) colours[i] = Packed((*settings.palette)[i]);
+  // No pixel has the code of an empty bin, so those entries are left alone.
   uint64_t below = 0;
-  uint64_t first = 0;
-  double per_pixel = 0.0;
   for (size_t b = 0; b < kHistogramBins; ++b) {
+    if (histograms[b] == 0) continue;
     below += histograms[b];
-    if (first == 0) {
-      first = below;
-      // The minimum and the maximum lie in different bins: total > first.
-      per_pixel = total > first ? (kPaletteEntries - 1) / static_cast<double>(total - first) : 0.0;
-    }
     const auto share = static_cast<size_t>(static_cast<double>(below - first) * per_pixel + 0.5);
-    table.colours[b] = Packed((*settings.palette)[std::min<size_t>(share, kPaletteEntries - 1)]);
+    table.colours[b] = colours[std::min<size_t>(share, kPaletteEntries - 1)];
   }
 }
 
