@@ -97,14 +97,8 @@ void CodePixels(const float* temperatures, size_t count, const CodeRule& rule, u
   }
 }
 
-void CountCodes(const uint16_t* codes, size_t count, uint32_t* histograms, size_t codes_per_copy) {
-  uint32_t* copy[kHistogramCopies];
-  for (size_t j = 0; j < kHistogramCopies; ++j) copy[j] = histograms + j * codes_per_copy;
-  size_t i = 0;
-  for (; i + kHistogramCopies <= count; i += kHistogramCopies) {
-    for (size_t j = 0; j < kHistogramCopies; ++j) ++copy[j][codes[i + j]];
-  }
-  for (; i < count; ++i) ++copy[0][codes[i]];
+void CountCodes(const uint16_t* codes, size_t count, uint32_t* histogram) {
+  for (size_t i = 0; i < count; ++i) ++histogram[codes[i]];
 }
 
 void PaintPixels(const uint16_t* codes, size_t count, const uint32_t* colours, uint8_t* rgb) {

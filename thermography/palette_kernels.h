@@ -29,13 +29,8 @@ struct CodeRule {
 
 void CodePixels(const float* temperatures, size_t count, const CodeRule& rule, uint16_t* codes);
 
-// Histograms are counted in this many copies, filled in turn: with one, a
-// run of equal codes would make every increment wait for the previous one.
-inline constexpr size_t kHistogramCopies = 2;
-
-// Adds each code to one of the kHistogramCopies histograms that follow each
-// other in `histograms`, `codes_per_copy` entries each (more than any code).
-void CountCodes(const uint16_t* codes, size_t count, uint32_t* histograms, size_t codes_per_copy);
+// Adds each code to `histogram`, which has an entry for every code.
+void CountCodes(const uint16_t* codes, size_t count, uint32_t* histogram);
 
 // Writes each pixel's colour, colours[code] (R, G, B in bits 0-7, 8-15,
 // 16-23, the rest zero), as three bytes.
