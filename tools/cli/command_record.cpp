@@ -98,7 +98,8 @@ int RunRecord(const ParsedOptions& options) {
                  outcome.frames_dropped);
   }
   if (!measurements.empty()) {
-    std::printf("measurements of the last frame recorded (ID %d):\n", frame.frame_id);
+    std::printf("measurements of the last frame recorded (ID %u):\n",
+                static_cast<unsigned>(frame.frame_id));
     for (const std::string& line : measurements) std::printf("  %s\n", line.c_str());
   }
   if (processor && processor->uncorrected_pixels() > 0) {
