@@ -93,7 +93,8 @@ int RunSnap(const ParsedOptions& options) {
     if (frame_id == 0) break;
     if (processor &&
         !processor->Fetch(frame_id, format.writer == StillWriter::kRaw16Tiff, &frame)) {
-      throw Failure("frame " + std::to_string(frame_id) + " left the ring before it was read");
+      throw Failure("frame " + std::to_string(static_cast<unsigned>(frame_id)) +
+                    " left the ring before it was read");
     }
     const std::filesystem::path path =
         count == 1 ? std::filesystem::path(output) : NumberedFileName(output, n, count);

@@ -162,7 +162,8 @@ void FrameProcessor::WritePicture(const ThermalFrame& frame, const std::string& 
   const int coloured = KolThermoColorize(frame.celsius.data(), kImageWidth, kImageHeight,
                                          &options_.colours, rgb.data(), &low, &high);
   if (coloured == KOLTHERMO_THERMO_EMPTY_REGION) {
-    throw Failure("frame " + std::to_string(frame.frame_id) + " holds no temperature to colour");
+    throw Failure("frame " + std::to_string(static_cast<unsigned>(frame.frame_id)) +
+                  " holds no temperature to colour");
   }
   if (coloured != KOLTHERMO_THERMO_OK) {
     throw Failure("cannot colour the picture: " + DescribeThermographyCode(coloured));

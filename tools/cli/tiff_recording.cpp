@@ -21,8 +21,8 @@ TiffRecording::~TiffRecording() {
 void TiffRecording::Add(const ThermalFrame& frame) {
   const int result = KolThermoTiffRecordingAdd(recording_, frame.celsius.data(), &frame.info);
   if (result != KOLTHERMO_THERMO_OK) {
-    throw Failure("cannot add frame " + std::to_string(frame.frame_id) + " to '" + path_ +
-                  "': " + DescribeThermographyCode(result));
+    throw Failure("cannot add frame " + std::to_string(static_cast<unsigned>(frame.frame_id)) +
+                  " to '" + path_ + "': " + DescribeThermographyCode(result));
   }
 }
 
