@@ -62,27 +62,41 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
   const __m256 shift8 = _mm256_set1_ps(shift);
   const __m256d shift4 = _mm256_set1_pd(shift);
   __m256 low = infinity, high = _mm256_sub_ps(_mm256_setzero_ps(), infinity);
-  __m256d sum_a = _mm256_setzero_pd(), sum_b = sum_a, squares_a = sum_a, squares_b = sum_a;
-  int count = 0;
-  int i = 0;
-  for (; i + 8 <= length; i += 8) {
-    const __m256 value = _mm256_loadu_ps(values + i);
+  // Two independent sums of each kind a half, so that the additions overlap
+  // (named, not an array: GCC keeps an array of vectors in memory).
+  __m256d sum_a = _mm256_setzero_pd(), sum_b = sum_a, sum_c = sum_a, sum_d = sum_a;
+  __m256d squares_a = sum_a, squares_b = sum_a, squares_c = sum_a, squares_d = sum_a;
+  __m256i counts = _mm256_setzero_si256();
+  auto add8 = [&](const float* at, __m256d& sum_low, __m256d& sum_high, __m256d& squares_low,
+                  __m256d& squares_high) KT_THERMO_TARGET_AVX2 {
+    const __m256 value = _mm256_loadu_ps(at);
     // Finite (|v| below infinity, which NaN fails too) and not -999.0.
     const __m256 has =
         _mm256_and_ps(_mm256_cmp_ps(value, none, _CMP_NEQ_OQ),
                       _mm256_cmp_ps(_mm256_andnot_ps(sign, value), infinity, _CMP_LT_OQ));
-    count += __builtin_popcount(static_cast<unsigned>(_mm256_movemask_ps(has)));
-    low = _mm256_min_ps(low, _mm256_blendv_ps(infinity, value, has));
-    high = _mm256_max_ps(
-        high, _mm256_blendv_ps(_mm256_sub_ps(_mm256_setzero_ps(), infinity), value, has));
-    // A pixel without a temperature counts as the shift: d = 0.
+    // The mask's lanes are -1 where a pixel counts.
+    counts = _mm256_sub_epi32(counts, _mm256_castps_si256(has));
+    // A pixel without a temperature counts as the shift: d = 0. The shift is
+    // one of the region's temperatures (or their mean), so it never moves
+    // the extremes either.
     const __m256 taken = _mm256_blendv_ps(shift8, value, has);
-    const __m256d d_a = _mm256_sub_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(taken)), shift4);
-    const __m256d d_b = _mm256_sub_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(taken, 1)), shift4);
-    sum_a = _mm256_add_pd(sum_a, d_a);
-    sum_b = _mm256_add_pd(sum_b, d_b);
-    squares_a = _mm256_fmadd_pd(d_a, d_a, squares_a);
-    squares_b = _mm256_fmadd_pd(d_b, d_b, squares_b);
+    low = _mm256_min_ps(low, taken);
+    high = _mm256_max_ps(high, taken);
+    const __m256d d_low = _mm256_sub_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(taken)), shift4);
+    const __m256d d_high = _mm256_sub_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(taken, 1)), shift4);
+    sum_low = _mm256_add_pd(sum_low, d_low);
+    sum_high = _mm256_add_pd(sum_high, d_high);
+    squares_low = _mm256_fmadd_pd(d_low, d_low, squares_low);
+    squares_high = _mm256_fmadd_pd(d_high, d_high, squares_high);
+  };
+  int i = 0;
+  for (; i + 16 <= length; i += 16) {
+    add8(values + i, sum_a, sum_b, squares_a, squares_b);
+    add8(values + i + 8, sum_c, sum_d, squares_c, squares_d);
+  }
+  if (i + 8 <= length) {
+    add8(values + i, sum_a, sum_b, squares_a, squares_b);
+    i += 8;
   }
   alignas(32) float lows[8], highs[8];
   _mm256_store_ps(lows, low);
@@ -91,9 +105,12 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
     m.min = lows[k] < m.min ? lows[k] : m.min;
     m.max = highs[k] > m.max ? highs[k] : m.max;
   }
-  m.count += count;
-  m.sum += HorizontalSum(_mm256_add_pd(sum_a, sum_b));
-  m.squares += HorizontalSum(_mm256_add_pd(squares_a, squares_b));
+  alignas(32) int lane_counts[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lane_counts), counts);
+  for (const int lane : lane_counts) m.count += lane;
+  m.sum += HorizontalSum(_mm256_add_pd(_mm256_add_pd(sum_a, sum_b), _mm256_add_pd(sum_c, sum_d)));
+  m.squares += HorizontalSum(
+      _mm256_add_pd(_mm256_add_pd(squares_a, squares_b), _mm256_add_pd(squares_c, squares_d)));
   AccumulatePlain(values + i, length - i, shift, m);
 }
 
