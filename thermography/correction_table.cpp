@@ -107,7 +107,9 @@ double ChooseStep(const ObjectRadiance& object) {
 }
 
 bool SameKey(const ObjectParamsKey& a, const ObjectParamsKey& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  // The parameters were checked finite, so plain equality is exact.
+  return a.emissivity == b.emissivity && a.reflected_c == b.reflected_c &&
+         a.transmission == b.transmission && a.atmosphere_c == b.atmosphere_c;
 }
 
 }  // namespace
@@ -141,7 +143,8 @@ std::unique_ptr<const CorrectionTable> BuildCorrectionTable(const ObjectParamsKe
   }
   table->pairs.resize(table->value.size());
   for (std::size_t i = 0; i < table->value.size(); ++i) {
-    table->pairs[i] = {table->value[i], table->slope[i]};
+    const float pair[2] = {table->value[i], table->slope[i]};
+    std::memcpy(&table->pairs[i], pair, sizeof pair);
   }
   return table;
 }

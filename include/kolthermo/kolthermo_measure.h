@@ -6,7 +6,8 @@
  * row; (x, y) = (0, 0) is its first value and x counts along a row. Whether
  * that first row is the top of the picture is the caller's choice (the
  * command-line tool and the Python package hand over top row first).
- * -999.0 (no temperature) never takes part in a statistic.
+ * -999.0 (no temperature) never takes part in a statistic, nor does a value
+ * that is not finite. A frame may hold at most INT_MAX pixels.
  *
  * The functions keep no state and may be called from any thread at once.
  * This header is plain C99 and may be included from C and C++.
