@@ -103,7 +103,8 @@ TEST(CliThermographyValues, ParsesRangesIsothermsSpotsAndBoxes) {
     EXPECT_THROW(ParseRange(bad, &colours), UsageError) << bad;
     EXPECT_THROW(ParseIsotherm(bad, &colours), UsageError) << bad;
   }
-  for (const char* bad : {"1", "1,2,3,4", "0,5", "5,287", "10,10,-1", "10,10,51", "a,b", "5,5,"}) {
+  for (const char* bad : {"1", "1,2,3,4", "0,5", "5,287", "10,10,-1", "10,10,51", "a,b", "5,5,",
+                          "-2147483648,5,1", "2147483647,5,1"}) {
     EXPECT_THROW(ParseSpot(bad, 384, 288), UsageError) << bad;
   }
   for (const char* bad : {"0,0,385,1", "0,0,1,0", "-1,0,2,2", "383,0,2,1", "0,0,2147483647,1"}) {

@@ -123,8 +123,10 @@ MeasuredRegion ParseSpot(std::string_view text, int width, int height) {
     throw UsageError(Quoted("--spot", text) + ": the radius runs from 0 to " +
                      std::to_string(kMaxSpotRadius));
   }
-  if (region.x - region.radius < 0 || region.y - region.radius < 0 ||
-      region.x + region.radius >= width || region.y + region.radius >= height) {
+  // Compared without adding to or subtracting from the coordinates, which
+  // may be anywhere in int's range.
+  if (region.x < region.radius || region.y < region.radius ||
+      region.x > width - 1 - region.radius || region.y > height - 1 - region.radius) {
     throw UsageError(Quoted("--spot", text) + ": the spot reaches outside the " +
                      std::to_string(width) + " x " + std::to_string(height) + " picture");
   }
