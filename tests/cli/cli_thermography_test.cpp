@@ -195,5 +195,24 @@ TEST_F(CliThermography, CelsiusTiffRecordingHasAPagePerFrame) {
   TIFFClose(tiff);
 }
 
+TEST_F(CliThermography, CtrlCLeavesACompleteCelsiusTiffRecording) {
+  const CliRun run =
+      InterruptCli({"record", "--table", "t.bin", "--seconds", "60", "--output", "c.tiff"},
+                   dir_.path(), "recording celsius-tiff: 10%");
+  EXPECT_EQ(run.exit_status, 130) << run.output;
+  TIFF* tiff = TIFFOpen(dir_.Path("c.tiff").string().c_str(), "r");
+  ASSERT_NE(tiff, nullptr) << run.output;
+  // The pages written before the stop, each whole.
+  int pages = 0;
+  std::vector<float> row(kWidth);
+  do {
+    ++pages;
+    EXPECT_EQ(TIFFReadScanline(tiff, row.data(), kHeight - 1), 1) << "page " << pages;
+  } while (TIFFReadDirectory(tiff) == 1);
+  TIFFClose(tiff);
+  EXPECT_GT(pages, 1);
+  EXPECT_THAT(run.output, HasSubstr(std::to_string(pages) + " frames in 1 file"));
+}
+
 }  // namespace
 }  // namespace kt::test
