@@ -95,7 +95,6 @@ FrameProcessor::FrameProcessor(CameraSession& session, const ThermographyOptions
 }
 
 bool FrameProcessor::Fetch(int frame_id, bool with_raw, ThermalFrame* frame) {
-  frame->frame_id = frame_id;
   if (has_table_) {
     if (!session_.FetchTemperatures(frame_id, &frame->celsius)) return false;
     if (options_.correct) {
@@ -112,6 +111,7 @@ bool FrameProcessor::Fetch(int frame_id, bool with_raw, ThermalFrame* frame) {
   }
   if (with_raw && !session_.FetchRaw(frame_id, &frame->raw)) return false;
 
+  frame->frame_id = frame_id;
   KolThermoFrameInfo& info = frame->info;
   info.frame_id = static_cast<unsigned int>(frame_id);
   info.time_s = NowSeconds();

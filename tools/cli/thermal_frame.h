@@ -32,7 +32,8 @@ class FrameProcessor {
                  const std::optional<std::string>& table);
 
   // Fetches frame `frame_id`: temperatures (when a table is loaded), raw codes
-  // when `with_raw`, and the metadata. False when the frame left the ring.
+  // when `with_raw`, and the metadata. False when the frame left the ring;
+  // `frame` then keeps the ID and metadata of the frame fetched before.
   bool Fetch(int frame_id, bool with_raw, ThermalFrame* frame);
 
   // One line per measured region: mean, minimum and maximum with their
