@@ -137,7 +137,7 @@ constexpr auto kOptions = JoinOptions(kStillOptions, kThermographyOptions);
 const Command& SnapCommand() {
   static const Command command{
       "snap",
-      "save stills (BMP, JPEG, PNG, TIFF, raw dumps, temperature maps, radiometric files)",
+      "save stills: pictures, raw dumps, temperature maps, radiometric files",
       "Starts the preview and saves the next N frames as stills, printing the\n"
       "measurements of each --spot and --box (positions: x right, y down from the\n"
       "top left pixel 0,0).\n\n"
