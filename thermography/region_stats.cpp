@@ -57,28 +57,24 @@ KT_THERMO_TARGET_AVX2 double HorizontalSum(__m256d v) {
 KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float shift,
                                           Moments& m) {
   const __m256 none = _mm256_set1_ps(KOLTHERMO_THERMO_NO_TEMPERATURE);
-  const __m256 infinity = _mm256_set1_ps(std::numeric_limits<float>::infinity());
-  const __m256 sign = _mm256_set1_ps(-0.0f);
   const __m256 shift8 = _mm256_set1_ps(shift);
   const __m256d shift4 = _mm256_set1_pd(shift);
-  __m256 low = infinity, high = _mm256_sub_ps(_mm256_setzero_ps(), infinity);
-  // Two independent sums of each kind a half, so that the additions overlap
-  // (named, not an array: GCC keeps an array of vectors in memory).
-  __m256d sum_a = _mm256_setzero_pd(), sum_b = sum_a, sum_c = sum_a, sum_d = sum_a;
-  __m256d squares_a = sum_a, squares_b = sum_a, squares_c = sum_a, squares_d = sum_a;
+  // The shift is one of the region's temperatures (or their mean), so it
+  // starts the extremes and stands in for pixels without a temperature: it
+  // never moves the extremes, and its d = 0 adds nothing to the sums.
+  __m256 low = shift8, high = shift8;
+  __m256d sum_low = _mm256_setzero_pd(), sum_high = sum_low;
+  __m256d squares_low = sum_low, squares_high = sum_low;
   __m256i counts = _mm256_setzero_si256();
-  auto add8 = [&](const float* at, __m256d& sum_low, __m256d& sum_high, __m256d& squares_low,
-                  __m256d& squares_high) KT_THERMO_TARGET_AVX2 {
-    const __m256 value = _mm256_loadu_ps(at);
-    // Finite (|v| below infinity, which NaN fails too) and not -999.0.
-    const __m256 has =
-        _mm256_and_ps(_mm256_cmp_ps(value, none, _CMP_NEQ_OQ),
-                      _mm256_cmp_ps(_mm256_andnot_ps(sign, value), infinity, _CMP_LT_OQ));
+  int i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const __m256 value = _mm256_loadu_ps(values + i);
+    // v - v is 0 for a finite v and NaN otherwise: finite and not -999.0.
+    const __m256 zero_if_finite = _mm256_sub_ps(value, value);
+    const __m256 has = _mm256_and_ps(_mm256_cmp_ps(value, none, _CMP_NEQ_OQ),
+                                     _mm256_cmp_ps(zero_if_finite, zero_if_finite, _CMP_ORD_Q));
     // The mask's lanes are -1 where a pixel counts.
     counts = _mm256_sub_epi32(counts, _mm256_castps_si256(has));
-    // A pixel without a temperature counts as the shift: d = 0. The shift is
-    // one of the region's temperatures (or their mean), so it never moves
-    // the extremes either.
     const __m256 taken = _mm256_blendv_ps(shift8, value, has);
     low = _mm256_min_ps(low, taken);
     high = _mm256_max_ps(high, taken);
@@ -88,15 +84,6 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
     sum_high = _mm256_add_pd(sum_high, d_high);
     squares_low = _mm256_fmadd_pd(d_low, d_low, squares_low);
     squares_high = _mm256_fmadd_pd(d_high, d_high, squares_high);
-  };
-  int i = 0;
-  for (; i + 16 <= length; i += 16) {
-    add8(values + i, sum_a, sum_b, squares_a, squares_b);
-    add8(values + i + 8, sum_c, sum_d, squares_c, squares_d);
-  }
-  if (i + 8 <= length) {
-    add8(values + i, sum_a, sum_b, squares_a, squares_b);
-    i += 8;
   }
   alignas(32) float lows[8], highs[8];
   _mm256_store_ps(lows, low);
@@ -108,9 +95,8 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
   alignas(32) int lane_counts[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(lane_counts), counts);
   for (const int lane : lane_counts) m.count += lane;
-  m.sum += HorizontalSum(_mm256_add_pd(_mm256_add_pd(sum_a, sum_b), _mm256_add_pd(sum_c, sum_d)));
-  m.squares += HorizontalSum(
-      _mm256_add_pd(_mm256_add_pd(squares_a, squares_b), _mm256_add_pd(squares_c, squares_d)));
+  m.sum += HorizontalSum(_mm256_add_pd(sum_low, sum_high));
+  m.squares += HorizontalSum(_mm256_add_pd(squares_low, squares_high));
   AccumulatePlain(values + i, length - i, shift, m);
 }
 
@@ -146,34 +132,61 @@ struct Layout {
   const float* values;
   int stride;  // 0: packed
 
+  // Visits runs[first], runs[first + 1], ... while `visit` returns true.
   template <typename Visit>
-  void ForEach(const std::vector<Run>& runs, Visit visit) const {
+  void ForEach(const std::vector<Run>& runs, std::size_t first, Visit visit) const {
     std::size_t packed = 0;
-    for (const Run& run : runs) {
+    for (std::size_t r = 0; r < first; ++r) packed += static_cast<std::size_t>(runs[r].length);
+    for (std::size_t r = first; r < runs.size(); ++r) {
+      const Run& run = runs[r];
       const float* start =
           stride > 0 ? values + static_cast<std::size_t>(run.y) * static_cast<std::size_t>(stride) +
                            static_cast<std::size_t>(run.x)
                      : values + packed;
       packed += static_cast<std::size_t>(run.length);
-      if (!visit(run, start)) return;
+      if (!visit(r, run, start)) return;
     }
   }
 };
 
-Moments Sums(const Layout& layout, const std::vector<Run>& runs, float shift) {
-  Moments m;
-  layout.ForEach(runs, [&](const Run& run, const float* start) {
+// The sums, and the runs from which on the extremes are to be looked for:
+// where each last got lower (higher). A run without any temperature may claim
+// an extreme equal to the shift, so the search goes on past it.
+struct Sums {
+  Moments moments;
+  std::size_t min_run = 0, max_run = 0;
+};
+
+Sums SumsAround(const Layout& layout, const std::vector<Run>& runs, float shift) {
+  Sums sums;
+  Moments& m = sums.moments;
+  layout.ForEach(runs, 0, [&](std::size_t r, const Run& run, const float* start) {
+    const float min_before = m.min, max_before = m.max;
     Accumulate(start, run.length, shift, m);
+    if (m.min < min_before) sums.min_run = r;
+    if (m.max > max_before) sums.max_run = r;
     return true;
   });
-  return m;
+  return sums;
+}
+
+// The first place of `target` from runs[first] on.
+void FirstPlace(const Layout& layout, const std::vector<Run>& runs, std::size_t first, float target,
+                int& x, int& y) {
+  layout.ForEach(runs, first, [&](std::size_t, const Run& run, const float* start) {
+    const int at = FirstIndex(start, run.length, target);
+    if (at < 0) return true;
+    x = run.x + at;
+    y = run.y;
+    return false;
+  });
 }
 
 bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& stats) {
   // The first temperature of the region is the first shift.
   float shift = 0.0f;
   bool found = false;
-  layout.ForEach(runs, [&](const Run& run, const float* start) {
+  layout.ForEach(runs, 0, [&](std::size_t, const Run& run, const float* start) {
     for (int i = 0; i < run.length && !found; ++i) {
       if (HasTemperature(start[i])) {
         shift = start[i];
@@ -183,7 +196,8 @@ bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& s
     return !found;
   });
   if (!found) return false;
-  Moments m = Sums(layout, runs, shift);
+  Sums sums = SumsAround(layout, runs, shift);
+  const Moments& m = sums.moments;
   double mean = m.sum / m.count;
   double variance = m.squares / m.count - mean * mean;
   // The subtraction above loses what the mean's distance from the shift
@@ -191,7 +205,7 @@ bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& s
   // mean itself (a region whose first pixel is far from the rest).
   if (mean * mean > 1e4 * std::max(variance, 0.0)) {
     shift = static_cast<float>(shift + mean);
-    m = Sums(layout, runs, shift);
+    sums = SumsAround(layout, runs, shift);
     mean = m.sum / m.count;
     variance = m.squares / m.count - mean * mean;
   }
@@ -202,26 +216,8 @@ bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& s
   result.stddev_c = std::sqrt(std::max(variance, 0.0));
   result.count = m.count;
   // The first places of the extremes, in run order.
-  bool min_found = false, max_found = false;
-  layout.ForEach(runs, [&](const Run& run, const float* start) {
-    if (!min_found) {
-      const int at = FirstIndex(start, run.length, m.min);
-      if (at >= 0) {
-        result.min_x = run.x + at;
-        result.min_y = run.y;
-        min_found = true;
-      }
-    }
-    if (!max_found) {
-      const int at = FirstIndex(start, run.length, m.max);
-      if (at >= 0) {
-        result.max_x = run.x + at;
-        result.max_y = run.y;
-        max_found = true;
-      }
-    }
-    return !(min_found && max_found);
-  });
+  FirstPlace(layout, runs, sums.min_run, m.min, result.min_x, result.min_y);
+  FirstPlace(layout, runs, sums.max_run, m.max, result.max_x, result.max_y);
   stats = result;
   return true;
 }
