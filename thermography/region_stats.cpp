@@ -69,10 +69,9 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
   int i = 0;
   for (; i + 8 <= length; i += 8) {
     const __m256 value = _mm256_loadu_ps(values + i);
-    // v - v is 0 for a finite v and NaN otherwise: finite and not -999.0.
-    const __m256 zero_if_finite = _mm256_sub_ps(value, value);
-    const __m256 has = _mm256_and_ps(_mm256_cmp_ps(value, none, _CMP_NEQ_OQ),
-                                     _mm256_cmp_ps(zero_if_finite, zero_if_finite, _CMP_ORD_Q));
+    // Not -999.0. Infinities and NaN are let through: they make the sums
+    // non-finite, and the caller then takes the careful loop instead.
+    const __m256 has = _mm256_cmp_ps(value, none, _CMP_NEQ_OQ);
     // The mask's lanes are -1 where a pixel counts.
     counts = _mm256_sub_epi32(counts, _mm256_castps_si256(has));
     const __m256 taken = _mm256_blendv_ps(shift8, value, has);
@@ -115,7 +114,18 @@ KT_THERMO_TARGET_AVX2 int FirstIndexAvx2(const float* values, int length, float 
 
 void Accumulate(const float* values, int length, float shift, Moments& m) {
 #if KT_THERMO_AVX2
-  if (CpuHasAvx2()) return AccumulateAvx2(values, length, shift, m);
+  if (CpuHasAvx2()) {
+    Moments run;
+    AccumulateAvx2(values, length, shift, run);
+    if (std::isfinite(run.sum + run.squares)) {
+      m.count += run.count;
+      m.min = std::min(m.min, run.min);
+      m.max = std::max(m.max, run.max);
+      m.sum += run.sum;
+      m.squares += run.squares;
+      return;
+    }
+  }
 #endif
   AccumulatePlain(values, length, shift, m);
 }
