@@ -69,8 +69,9 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
   int i = 0;
   for (; i + 8 <= length; i += 8) {
     const __m256 value = _mm256_loadu_ps(values + i);
-    // Not -999.0. Infinities and NaN are let through: they make the sums
-    // non-finite, and the caller then takes the careful loop instead.
+    // Not -999.0, and not NaN (the ordered comparison fails). Infinities
+    // are let through: they make the sums non-finite, and the caller then
+    // takes the careful loop instead.
     const __m256 has = _mm256_cmp_ps(value, none, _CMP_NEQ_OQ);
     // The mask's lanes are -1 where a pixel counts.
     counts = _mm256_sub_epi32(counts, _mm256_castps_si256(has));
