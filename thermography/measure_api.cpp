@@ -99,7 +99,7 @@ KolThermoMeasure(const float* temperatures_c, int width, int height,
   if (correction) {
     const std::vector<float> values =
         CorrectedRegion(temperatures_c, width, runs, *measurement, *correction);
-    found = thermo::PackedRegionStats(values.data(), runs, result);
+    found = thermo::PackedRegionStats(values.data(), width, runs, result);
   } else {
     found = thermo::RegionStats(temperatures_c, width, runs, result);
   }

@@ -100,8 +100,13 @@ int RegionRuns(const KolThermoRegion& region, int width, int height, std::vector
       if (region.kind == KOLTHERMO_REGION_ELLIPSE) {
         EllipseRuns(region.x, region.y, region.width, region.height, runs);
       } else {
-        for (int row = 0; row < region.height; ++row) {
-          runs.push_back({region.x, region.y + row, region.width});
+        if (region.width == width) {
+          // Whole rows lie one after another in the frame: one long run.
+          runs.push_back({0, region.y, region.width * region.height});
+        } else {
+          for (int row = 0; row < region.height; ++row) {
+            runs.push_back({region.x, region.y + row, region.width});
+          }
         }
       }
       return KOLTHERMO_THERMO_OK;

@@ -141,20 +141,21 @@ int FirstIndex(const float* values, int length, float target) {
 // Where each run's values start: in a frame, or packed one after another.
 struct Layout {
   const float* values;
-  int stride;  // 0: packed
+  int width;    // of the frame
+  bool packed;  // values one run after another, not the frame
 
   // Visits runs[first], runs[first + 1], ... while `visit` returns true.
   template <typename Visit>
   void ForEach(const std::vector<Run>& runs, std::size_t first, Visit visit) const {
-    std::size_t packed = 0;
-    for (std::size_t r = 0; r < first; ++r) packed += static_cast<std::size_t>(runs[r].length);
+    std::size_t offset = 0;  // of runs[r] when packed
+    for (std::size_t r = 0; r < first; ++r) offset += static_cast<std::size_t>(runs[r].length);
     for (std::size_t r = first; r < runs.size(); ++r) {
       const Run& run = runs[r];
       const float* start =
-          stride > 0 ? values + static_cast<std::size_t>(run.y) * static_cast<std::size_t>(stride) +
-                           static_cast<std::size_t>(run.x)
-                     : values + packed;
-      packed += static_cast<std::size_t>(run.length);
+          packed ? values + offset
+                 : values + static_cast<std::size_t>(run.y) * static_cast<std::size_t>(width) +
+                       static_cast<std::size_t>(run.x);
+      offset += static_cast<std::size_t>(run.length);
       if (!visit(r, run, start)) return;
     }
   }
@@ -163,32 +164,50 @@ struct Layout {
 // The sums, and the runs from which on the extremes are to be looked for:
 // where each last got lower (higher). A run without any temperature may claim
 // an extreme equal to the shift, so the search goes on past it.
+// Long runs are summed in pieces of this many values, so that the search for
+// the place of an extreme can start at the piece where it was reached.
+constexpr int kPiece = 1024;
+
+// Where to start looking for an extreme: a run and a value within it.
+struct Start {
+  std::size_t run = 0;
+  int at = 0;
+};
+
+// The sums, and where the extremes were last lowered (raised): the search
+// starts there. A piece without any temperature may claim an extreme equal
+// to the shift, so the search goes on past its start if need be.
 struct Sums {
   Moments moments;
-  std::size_t min_run = 0, max_run = 0;
+  Start min_from, max_from;
 };
 
 Sums SumsAround(const Layout& layout, const std::vector<Run>& runs, float shift) {
   Sums sums;
   Moments& m = sums.moments;
   layout.ForEach(runs, 0, [&](std::size_t r, const Run& run, const float* start) {
-    const float min_before = m.min, max_before = m.max;
-    Accumulate(start, run.length, shift, m);
-    if (m.min < min_before) sums.min_run = r;
-    if (m.max > max_before) sums.max_run = r;
+    for (int at = 0; at < run.length; at += kPiece) {
+      const float min_before = m.min, max_before = m.max;
+      Accumulate(start + at, std::min(kPiece, run.length - at), shift, m);
+      if (m.min < min_before) sums.min_from = {r, at};
+      if (m.max > max_before) sums.max_from = {r, at};
+    }
     return true;
   });
   return sums;
 }
 
-// The first place of `target` from runs[first] on.
-void FirstPlace(const Layout& layout, const std::vector<Run>& runs, std::size_t first, float target,
+// The first place of `target` from `from` on.
+void FirstPlace(const Layout& layout, const std::vector<Run>& runs, Start from, float target,
                 int& x, int& y) {
-  layout.ForEach(runs, first, [&](std::size_t, const Run& run, const float* start) {
-    const int at = FirstIndex(start, run.length, target);
-    if (at < 0) return true;
-    x = run.x + at;
-    y = run.y;
+  layout.ForEach(runs, from.run, [&](std::size_t r, const Run& run, const float* start) {
+    const int skip = r == from.run ? from.at : 0;
+    const int found = FirstIndex(start + skip, run.length - skip, target);
+    if (found < 0) return true;
+    // A run may go on into the rows below.
+    const int along = run.x + skip + found;
+    x = along % layout.width;
+    y = run.y + along / layout.width;
     return false;
   });
 }
@@ -227,21 +246,22 @@ bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& s
   result.stddev_c = std::sqrt(std::max(variance, 0.0));
   result.count = m.count;
   // The first places of the extremes, in run order.
-  FirstPlace(layout, runs, sums.min_run, m.min, result.min_x, result.min_y);
-  FirstPlace(layout, runs, sums.max_run, m.max, result.max_x, result.max_y);
+  FirstPlace(layout, runs, sums.min_from, m.min, result.min_x, result.min_y);
+  FirstPlace(layout, runs, sums.max_from, m.max, result.max_x, result.max_y);
   stats = result;
   return true;
 }
 
 }  // namespace
 
-bool RegionStats(const float* values, int stride, const std::vector<Run>& runs,
+bool RegionStats(const float* frame, int width, const std::vector<Run>& runs,
                  KolThermoStats& stats) {
-  return Stats({values, stride}, runs, stats);
+  return Stats({frame, width, false}, runs, stats);
 }
 
-bool PackedRegionStats(const float* values, const std::vector<Run>& runs, KolThermoStats& stats) {
-  return Stats({values, 0}, runs, stats);
+bool PackedRegionStats(const float* values, int width, const std::vector<Run>& runs,
+                       KolThermoStats& stats) {
+  return Stats({values, width, true}, runs, stats);
 }
 
 }  // namespace kt::thermography
