@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "band_radiance.h"
 #include "radiance_model.h"
@@ -167,7 +168,12 @@ std::shared_ptr<const CorrectionTable> CorrectionTableFor(const ObjectParamsKey&
       if (slot.table && SameKey(slot.key, params)) return slot.table;
     }
   }
-  std::shared_ptr<const CorrectionTable> table = BuildCorrectionTable(params, exact);
+  std::shared_ptr<const CorrectionTable> table;
+  try {
+    table = BuildCorrectionTable(params, exact);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // the caller takes the exact path
+  }
   const std::lock_guard<std::mutex> lock(mutex);
   for (const Slot& slot : slots) {
     if (slot.table && SameKey(slot.key, params)) return slot.table;
