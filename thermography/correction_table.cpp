@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "band_radiance.h"
 #include "radiance_model.h"
@@ -122,7 +123,7 @@ std::unique_ptr<const CorrectionTable> BuildCorrectionTable(const ObjectParamsKe
                               (1.0 - transmission) * BandRadianceAtCelsius(params.atmosphere_c)};
   const double step = ChooseStep(object);
   NodeRange nodes = ValidNodes(object, step);
-  // The model's radiance differs from the exact integral by about 1e-9, which
+  // The model's radiance differs from the exact integral by about 1e-11, which
   // a low emissivity magnifies near the cold end: the exact path has the last
   // word on the end nodes, and every measured value between two accepted
   // nodes is accepted too (the object radiance grows with it).
@@ -167,7 +168,12 @@ std::shared_ptr<const CorrectionTable> CorrectionTableFor(const ObjectParamsKey&
       if (slot.table && SameKey(slot.key, params)) return slot.table;
     }
   }
-  std::shared_ptr<const CorrectionTable> table = BuildCorrectionTable(params, exact);
+  std::shared_ptr<const CorrectionTable> table;
+  try {
+    table = BuildCorrectionTable(params, exact);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // the caller takes the exact path
+  }
   const std::lock_guard<std::mutex> lock(mutex);
   for (const Slot& slot : slots) {
     if (slot.table && SameKey(slot.key, params)) return slot.table;

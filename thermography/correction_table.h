@@ -34,8 +34,9 @@ std::unique_ptr<const CorrectionTable> BuildCorrectionTable(const ObjectParamsKe
                                                             const ObjectCorrection& exact);
 
 // The table of `params` from a small process-wide cache of the most recent
-// parameter sets (built on a miss). Safe to call from any thread; the table
-// stays valid for as long as the caller holds it.
+// parameter sets (built on a miss; null when there is no memory for it).
+// Safe to call from any thread; the table stays valid for as long as the
+// caller holds it.
 std::shared_ptr<const CorrectionTable> CorrectionTableFor(const ObjectParamsKey& params,
                                                           const ObjectCorrection& exact);
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -77,13 +78,8 @@ std::vector<float> CorrectedRegion(const float* frame, int width,
   return values;
 }
 
-}  // namespace
-
-extern "C" {
-
-KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
-KolThermoMeasure(const float* temperatures_c, int width, int height,
-                 const KolThermoMeasurement* measurement, KolThermoStats* stats) {
+int Measure(const float* temperatures_c, int width, int height,
+            const KolThermoMeasurement* measurement, KolThermoStats* stats) {
   int code = CheckArguments(temperatures_c, width, height, measurement);
   if (code != KOLTHERMO_THERMO_OK) return code;
   if (stats == nullptr) return KOLTHERMO_THERMO_INVALID_ARGUMENT;
@@ -99,7 +95,7 @@ KolThermoMeasure(const float* temperatures_c, int width, int height,
   if (correction) {
     const std::vector<float> values =
         CorrectedRegion(temperatures_c, width, runs, *measurement, *correction);
-    found = thermo::PackedRegionStats(values.data(), runs, result);
+    found = thermo::PackedRegionStats(values.data(), width, runs, result);
   } else {
     found = thermo::RegionStats(temperatures_c, width, runs, result);
   }
@@ -111,9 +107,9 @@ KolThermoMeasure(const float* temperatures_c, int width, int height,
   return KOLTHERMO_THERMO_OK;
 }
 
-KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoLineProfile(
-    const float* temperatures_c, int width, int height, const KolThermoMeasurement* measurement,
-    float* profile, int capacity, int* length) {
+int LineProfile(const float* temperatures_c, int width, int height,
+                const KolThermoMeasurement* measurement, float* profile, int capacity,
+                int* length) {
   int code = CheckArguments(temperatures_c, width, height, measurement);
   if (code != KOLTHERMO_THERMO_OK) return code;
   if (length == nullptr || capacity < 0 || (capacity > 0 && profile == nullptr) ||
@@ -146,6 +142,32 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoLineProfile(
     profile[i] = std::isfinite(value) ? value : KOLTHERMO_THERMO_NO_TEMPERATURE;
   }
   return KOLTHERMO_THERMO_OK;
+}
+
+}  // namespace
+
+// No exception leaves the library: a region whose pixels cannot be listed or
+// copied for want of memory is refused like a bad argument.
+extern "C" {
+
+KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
+KolThermoMeasure(const float* temperatures_c, int width, int height,
+                 const KolThermoMeasurement* measurement, KolThermoStats* stats) {
+  try {
+    return Measure(temperatures_c, width, height, measurement, stats);
+  } catch (const std::bad_alloc&) {
+    return KOLTHERMO_THERMO_INVALID_ARGUMENT;
+  }
+}
+
+KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoLineProfile(
+    const float* temperatures_c, int width, int height, const KolThermoMeasurement* measurement,
+    float* profile, int capacity, int* length) {
+  try {
+    return LineProfile(temperatures_c, width, height, measurement, profile, capacity, length);
+  } catch (const std::bad_alloc&) {
+    return KOLTHERMO_THERMO_INVALID_ARGUMENT;
+  }
 }
 
 }  // extern "C"

@@ -12,7 +12,8 @@ namespace kt::thermography {
 
 struct Run {
   int x, y;    // the first pixel
-  int length;  // pixels to its right, the first included
+  int length;  // pixels to its right, the first included; a box as wide as
+               // the frame is one run that goes on into the rows below
 };
 
 // Checks `region` against a width x height frame and lists its runs. Returns

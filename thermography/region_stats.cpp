@@ -57,28 +57,24 @@ KT_THERMO_TARGET_AVX2 double HorizontalSum(__m256d v) {
 KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float shift,
                                           Moments& m) {
   const __m256 none = _mm256_set1_ps(KOLTHERMO_THERMO_NO_TEMPERATURE);
-  const __m256 infinity = _mm256_set1_ps(std::numeric_limits<float>::infinity());
-  const __m256 sign = _mm256_set1_ps(-0.0f);
   const __m256 shift8 = _mm256_set1_ps(shift);
   const __m256d shift4 = _mm256_set1_pd(shift);
-  __m256 low = infinity, high = _mm256_sub_ps(_mm256_setzero_ps(), infinity);
-  // Two independent sums of each kind a half, so that the additions overlap
-  // (named, not an array: GCC keeps an array of vectors in memory).
-  __m256d sum_a = _mm256_setzero_pd(), sum_b = sum_a, sum_c = sum_a, sum_d = sum_a;
-  __m256d squares_a = sum_a, squares_b = sum_a, squares_c = sum_a, squares_d = sum_a;
+  // The shift is one of the region's temperatures (or their mean), so it
+  // starts the extremes and stands in for pixels without a temperature: it
+  // never moves the extremes, and its d = 0 adds nothing to the sums.
+  __m256 low = shift8, high = shift8;
+  __m256d sum_low = _mm256_setzero_pd(), sum_high = sum_low;
+  __m256d squares_low = sum_low, squares_high = sum_low;
   __m256i counts = _mm256_setzero_si256();
-  auto add8 = [&](const float* at, __m256d& sum_low, __m256d& sum_high, __m256d& squares_low,
-                  __m256d& squares_high) KT_THERMO_TARGET_AVX2 {
-    const __m256 value = _mm256_loadu_ps(at);
-    // Finite (|v| below infinity, which NaN fails too) and not -999.0.
-    const __m256 has =
-        _mm256_and_ps(_mm256_cmp_ps(value, none, _CMP_NEQ_OQ),
-                      _mm256_cmp_ps(_mm256_andnot_ps(sign, value), infinity, _CMP_LT_OQ));
+  int i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const __m256 value = _mm256_loadu_ps(values + i);
+    // Not -999.0, and not NaN (the ordered comparison fails). Infinities
+    // are let through: they make the sums non-finite, and the caller then
+    // takes the careful loop instead.
+    const __m256 has = _mm256_cmp_ps(value, none, _CMP_NEQ_OQ);
     // The mask's lanes are -1 where a pixel counts.
     counts = _mm256_sub_epi32(counts, _mm256_castps_si256(has));
-    // A pixel without a temperature counts as the shift: d = 0. The shift is
-    // one of the region's temperatures (or their mean), so it never moves
-    // the extremes either.
     const __m256 taken = _mm256_blendv_ps(shift8, value, has);
     low = _mm256_min_ps(low, taken);
     high = _mm256_max_ps(high, taken);
@@ -88,15 +84,6 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
     sum_high = _mm256_add_pd(sum_high, d_high);
     squares_low = _mm256_fmadd_pd(d_low, d_low, squares_low);
     squares_high = _mm256_fmadd_pd(d_high, d_high, squares_high);
-  };
-  int i = 0;
-  for (; i + 16 <= length; i += 16) {
-    add8(values + i, sum_a, sum_b, squares_a, squares_b);
-    add8(values + i + 8, sum_c, sum_d, squares_c, squares_d);
-  }
-  if (i + 8 <= length) {
-    add8(values + i, sum_a, sum_b, squares_a, squares_b);
-    i += 8;
   }
   alignas(32) float lows[8], highs[8];
   _mm256_store_ps(lows, low);
@@ -108,9 +95,8 @@ KT_THERMO_TARGET_AVX2 void AccumulateAvx2(const float* values, int length, float
   alignas(32) int lane_counts[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(lane_counts), counts);
   for (const int lane : lane_counts) m.count += lane;
-  m.sum += HorizontalSum(_mm256_add_pd(_mm256_add_pd(sum_a, sum_b), _mm256_add_pd(sum_c, sum_d)));
-  m.squares += HorizontalSum(
-      _mm256_add_pd(_mm256_add_pd(squares_a, squares_b), _mm256_add_pd(squares_c, squares_d)));
+  m.sum += HorizontalSum(_mm256_add_pd(sum_low, sum_high));
+  m.squares += HorizontalSum(_mm256_add_pd(squares_low, squares_high));
   AccumulatePlain(values + i, length - i, shift, m);
 }
 
@@ -129,7 +115,18 @@ KT_THERMO_TARGET_AVX2 int FirstIndexAvx2(const float* values, int length, float 
 
 void Accumulate(const float* values, int length, float shift, Moments& m) {
 #if KT_THERMO_AVX2
-  if (CpuHasAvx2()) return AccumulateAvx2(values, length, shift, m);
+  if (CpuHasAvx2()) {
+    Moments run;
+    AccumulateAvx2(values, length, shift, run);
+    if (std::isfinite(run.sum + run.squares)) {
+      m.count += run.count;
+      m.min = std::min(m.min, run.min);
+      m.max = std::max(m.max, run.max);
+      m.sum += run.sum;
+      m.squares += run.squares;
+      return;
+    }
+  }
 #endif
   AccumulatePlain(values, length, shift, m);
 }
@@ -144,36 +141,82 @@ int FirstIndex(const float* values, int length, float target) {
 // Where each run's values start: in a frame, or packed one after another.
 struct Layout {
   const float* values;
-  int stride;  // 0: packed
+  int width;    // of the frame
+  bool packed;  // values one run after another, not the frame
 
+  // Visits runs[first], runs[first + 1], ... while `visit` returns true.
   template <typename Visit>
-  void ForEach(const std::vector<Run>& runs, Visit visit) const {
-    std::size_t packed = 0;
-    for (const Run& run : runs) {
+  void ForEach(const std::vector<Run>& runs, std::size_t first, Visit visit) const {
+    std::size_t offset = 0;  // of runs[r] when packed
+    for (std::size_t r = 0; r < first; ++r) offset += static_cast<std::size_t>(runs[r].length);
+    for (std::size_t r = first; r < runs.size(); ++r) {
+      const Run& run = runs[r];
       const float* start =
-          stride > 0 ? values + static_cast<std::size_t>(run.y) * static_cast<std::size_t>(stride) +
-                           static_cast<std::size_t>(run.x)
-                     : values + packed;
-      packed += static_cast<std::size_t>(run.length);
-      if (!visit(run, start)) return;
+          packed ? values + offset
+                 : values + static_cast<std::size_t>(run.y) * static_cast<std::size_t>(width) +
+                       static_cast<std::size_t>(run.x);
+      offset += static_cast<std::size_t>(run.length);
+      if (!visit(r, run, start)) return;
     }
   }
 };
 
-Moments Sums(const Layout& layout, const std::vector<Run>& runs, float shift) {
-  Moments m;
-  layout.ForEach(runs, [&](const Run& run, const float* start) {
-    Accumulate(start, run.length, shift, m);
+// The sums, and the runs from which on the extremes are to be looked for:
+// where each last got lower (higher). A run without any temperature may claim
+// an extreme equal to the shift, so the search goes on past it.
+// Long runs are summed in pieces of this many values, so that the search for
+// the place of an extreme can start at the piece where it was reached.
+constexpr int kPiece = 1024;
+
+// Where to start looking for an extreme: a run and a value within it.
+struct Start {
+  std::size_t run = 0;
+  int at = 0;
+};
+
+// The sums, and where the extremes were last lowered (raised): the search
+// starts there. A piece without any temperature may claim an extreme equal
+// to the shift, so the search goes on past its start if need be.
+struct Sums {
+  Moments moments;
+  Start min_from, max_from;
+};
+
+Sums SumsAround(const Layout& layout, const std::vector<Run>& runs, float shift) {
+  Sums sums;
+  Moments& m = sums.moments;
+  layout.ForEach(runs, 0, [&](std::size_t r, const Run& run, const float* start) {
+    for (int at = 0; at < run.length; at += kPiece) {
+      const float min_before = m.min, max_before = m.max;
+      Accumulate(start + at, std::min(kPiece, run.length - at), shift, m);
+      if (m.min < min_before) sums.min_from = {r, at};
+      if (m.max > max_before) sums.max_from = {r, at};
+    }
     return true;
   });
-  return m;
+  return sums;
+}
+
+// The first place of `target` from `from` on.
+void FirstPlace(const Layout& layout, const std::vector<Run>& runs, Start from, float target,
+                int& x, int& y) {
+  layout.ForEach(runs, from.run, [&](std::size_t r, const Run& run, const float* start) {
+    const int skip = r == from.run ? from.at : 0;
+    const int found = FirstIndex(start + skip, run.length - skip, target);
+    if (found < 0) return true;
+    // A run may go on into the rows below.
+    const int along = run.x + skip + found;
+    x = along % layout.width;
+    y = run.y + along / layout.width;
+    return false;
+  });
 }
 
 bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& stats) {
   // The first temperature of the region is the first shift.
   float shift = 0.0f;
   bool found = false;
-  layout.ForEach(runs, [&](const Run& run, const float* start) {
+  layout.ForEach(runs, 0, [&](std::size_t, const Run& run, const float* start) {
     for (int i = 0; i < run.length && !found; ++i) {
       if (HasTemperature(start[i])) {
         shift = start[i];
@@ -183,7 +226,8 @@ bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& s
     return !found;
   });
   if (!found) return false;
-  Moments m = Sums(layout, runs, shift);
+  Sums sums = SumsAround(layout, runs, shift);
+  const Moments& m = sums.moments;
   double mean = m.sum / m.count;
   double variance = m.squares / m.count - mean * mean;
   // The subtraction above loses what the mean's distance from the shift
@@ -191,7 +235,7 @@ bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& s
   // mean itself (a region whose first pixel is far from the rest).
   if (mean * mean > 1e4 * std::max(variance, 0.0)) {
     shift = static_cast<float>(shift + mean);
-    m = Sums(layout, runs, shift);
+    sums = SumsAround(layout, runs, shift);
     mean = m.sum / m.count;
     variance = m.squares / m.count - mean * mean;
   }
@@ -202,39 +246,22 @@ bool Stats(const Layout& layout, const std::vector<Run>& runs, KolThermoStats& s
   result.stddev_c = std::sqrt(std::max(variance, 0.0));
   result.count = m.count;
   // The first places of the extremes, in run order.
-  bool min_found = false, max_found = false;
-  layout.ForEach(runs, [&](const Run& run, const float* start) {
-    if (!min_found) {
-      const int at = FirstIndex(start, run.length, m.min);
-      if (at >= 0) {
-        result.min_x = run.x + at;
-        result.min_y = run.y;
-        min_found = true;
-      }
-    }
-    if (!max_found) {
-      const int at = FirstIndex(start, run.length, m.max);
-      if (at >= 0) {
-        result.max_x = run.x + at;
-        result.max_y = run.y;
-        max_found = true;
-      }
-    }
-    return !(min_found && max_found);
-  });
+  FirstPlace(layout, runs, sums.min_from, m.min, result.min_x, result.min_y);
+  FirstPlace(layout, runs, sums.max_from, m.max, result.max_x, result.max_y);
   stats = result;
   return true;
 }
 
 }  // namespace
 
-bool RegionStats(const float* values, int stride, const std::vector<Run>& runs,
+bool RegionStats(const float* frame, int width, const std::vector<Run>& runs,
                  KolThermoStats& stats) {
-  return Stats({values, stride}, runs, stats);
+  return Stats({frame, width, false}, runs, stats);
 }
 
-bool PackedRegionStats(const float* values, const std::vector<Run>& runs, KolThermoStats& stats) {
-  return Stats({values, 0}, runs, stats);
+bool PackedRegionStats(const float* values, int width, const std::vector<Run>& runs,
+                       KolThermoStats& stats) {
+  return Stats({values, width, true}, runs, stats);
 }
 
 }  // namespace kt::thermography

@@ -67,7 +67,8 @@ typedef struct KolThermoStats {
 /* Measures one region of a frame. On success fills *stats and returns
  * KOLTHERMO_THERMO_OK; otherwise returns a code and leaves *stats alone:
  * INVALID_ARGUMENT (null pointer, bad kind or alarm, bad object parameters,
- * frame size below 1), OUTSIDE_FRAME, EMPTY_REGION. */
+ * frame size below 1, no memory for the region), OUTSIDE_FRAME,
+ * EMPTY_REGION. */
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
 KolThermoMeasure(const float* temperatures_c, int width, int height,
                  const KolThermoMeasurement* measurement, KolThermoStats* stats);

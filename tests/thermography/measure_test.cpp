@@ -171,17 +171,21 @@ TEST(Measure, EveryKindAgreesWithThePixelByPixelReference) {
   }
 }
 
-// A camera-sized frame (the vector loops, their tails) whose first pixel is
-// far from the rest, with a hole and a NaN that take no part.
+// A camera-sized frame (the vector loops, their tails) whose first
+// temperature is its maximum, far from the rest, after three rows of holes;
+// a hole and a NaN that take no part.
 TEST(Measure, WholeFrameStatisticsAgreeWithTheReference) {
   std::mt19937 random(8);
   std::normal_distribution<float> noise(0.0f, 0.001f);
   constexpr int width = 384, height = 288;
   std::vector<float> frame(static_cast<std::size_t>(width) * height);
   for (float& v : frame) v = 21.5f + noise(random);
-  frame[0] = 480.0f;
-  frame[5] = -999.0f;
-  frame[7] = std::numeric_limits<float>::quiet_NaN();
+  // Rows without temperatures, then the hottest pixel: the region's first
+  // temperature is its maximum.
+  std::fill(frame.begin(), frame.begin() + 3 * width, -999.0f);
+  frame[3 * width] = 480.0f;
+  frame[3 * width + 5] = -999.0f;
+  frame[3 * width + 7] = std::numeric_limits<float>::quiet_NaN();
   Points points;
   std::vector<float> values;
   for (int i = 0; i < width * height; ++i) {
