@@ -14,7 +14,9 @@ has to have the camera's size, type and range.
   (b) temperatures with numpy: lut[frame] with a 65536-entry float32 table,
       against ConvertToFloat and the end-to-end KolThermo_GetTemperature;
   (c) the bare encoders: our SaveImageFile over the bare library calls of the
-      save benchmark, per format.
+      save benchmark, per format;
+  (d) a float temperature TIFF with tifffile.imwrite, against
+      KolThermoWriteCelsiusTiff (a new file each time for both).
 
 Each baseline is timed with time.perf_counter around one call, many times; the
 median is kept. With --results, our figures are read from the Google Benchmark
@@ -108,6 +110,29 @@ def main():
     except ImportError:
         print("perf_baselines: no OpenCV (python3-opencv); false colour skipped", file=sys.stderr)
 
+    out["tifffile_version"] = None
+    out["tifffile_write_us"] = None
+    try:
+        import os
+        import tempfile
+
+        import tifffile
+
+        celsius = (codes.astype(np.float32) * 0.01 - 20.0).astype(np.float32)
+        path = os.path.join(tempfile.gettempdir(), "kolthermo_baseline_celsius.tif")
+
+        def write_tiff():
+            # A new file each time, as the SDK writes one (see its benchmark).
+            if os.path.exists(path):
+                os.remove(path)
+            tifffile.imwrite(path, celsius)
+
+        out["tifffile_version"] = tifffile.__version__
+        out["tifffile_write_us"] = median_us(write_tiff, args.repeats)
+        os.remove(path)
+    except ImportError:
+        print("perf_baselines: no tifffile (python3-tifffile); TIFF write skipped", file=sys.stderr)
+
     if args.results:
         ours = our_figures(args.results)
 
@@ -124,6 +149,8 @@ def main():
             compare("temperatures", "BM_ConvertToFloat", "numpy lut[frame]", out["numpy_lut_us"]),
             compare("temperatures, end to end", "BM_GetTemperature", "numpy lut[frame]",
                     out["numpy_lut_us"]),
+            compare("float °C TIFF of a frame", "BM_WriteCelsiusTiff/real_time",
+                    "tifffile.imwrite of the float32 array", out["tifffile_write_us"]),
         ]
         encoders = []
         for number in range(10):
