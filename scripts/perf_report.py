@@ -74,6 +74,12 @@ AREAS = [
        "Recording: a 16 x 16 page, the file empty", None),
       ("BM_RecordingAddSmallPage/pages_before:20000/iterations:2000/real_time",
        "Recording: a 16 x 16 page after 20000 pages", None)]),
+    ("Palettes and colour scale", "kolthermo_thermography_palette_bench",
+     "One 384 x 288 frame of temperatures to 24-bit colour through the thermography library.",
+     [("BM_ColorizeAuto", "Iron, range from the frame's minimum to maximum", 60.0),
+      ("BM_ColorizeHistogram", "Iron, histogram equalisation", 150.0),
+      ("BM_ColorizeManualIsotherm", "Iron, manual range with an isotherm", None),
+      ("BM_DrawWithScaleBar", "Colour scale with FreeType labels beside the picture", None)]),
 ]
 FORMAT_NAMES = {0: "BMP (colour)", 1: "colour pixel dump", 2: "JPEG quality 100",
                 3: "JPEG quality 70", 4: "JPEG quality 20", 5: "PNG (colour)",

@@ -12,6 +12,7 @@
 #ifndef KOLTHERMO_KOLTHERMO_PALETTE_H_
 #define KOLTHERMO_KOLTHERMO_PALETTE_H_
 
+#include "kolthermo/kolthermo_measure.h" /* KOLTHERMO_THERMO_EMPTY_REGION */
 #include "kolthermo/kolthermo_thermography.h"
 
 #ifdef __cplusplus
@@ -64,7 +65,8 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoPaletteColors(int palett
 /* Colours a frame into `rgb` (width * height * 3 bytes). *used_low_c and
  * *used_high_c (either may be NULL) get the range the colours stand for: the
  * manual range, or the frame's minimum and maximum. A frame without any
- * temperature is drawn black and returns KOLTHERMO_THERMO_EMPTY_REGION. */
+ * temperature is drawn black and returns KOLTHERMO_THERMO_EMPTY_REGION (the
+ * range then reads -999.0). NaN and infinities count as no temperature. */
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoColorize(
     const float* temperatures_c, int width, int height, const KolThermoColorOptions* options,
     unsigned char* rgb, float* used_low_c, float* used_high_c);
@@ -81,7 +83,9 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoScaleLabels(float low_c,
  * wider than the picture; KolThermoScaleBarWidth tells by how much for a
  * picture height. `out` must hold (width + that) * height * 3 bytes; the
  * picture's first row is drawn at the top. `font_path` names a TrueType
- * font; NULL takes the SDK's default (DejaVu Sans on Linux). */
+ * font; NULL takes the SDK's default (DejaVu Sans on Linux, Arial from the
+ * Windows folder's Fonts on Windows). The picture needs at least 32 rows
+ * (KolThermoScaleBarWidth returns 0 below that); low_c may equal high_c. */
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoScaleBarWidth(int height);
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
 KolThermoDrawWithScaleBar(const unsigned char* rgb, int width, int height, int palette, float low_c,
