@@ -97,6 +97,7 @@ for header in kolthermo.h kolthermo_host.h kolthermo_thermography.h kolthermo_me
 done
 scripts/check-exports-linux.sh --lib "$prefix/lib/libkolthermo.so.1" --soname libkolthermo.so.1 \
   --host-header "$prefix/include/kolthermo/kolthermo_host.h"
+scripts/check-thermography-exports.sh --lib "$prefix/lib/libkolthermo_thermography.so.1"
 # The package files must locate the tree relative to themselves, and the
 # shared library's interface holds nothing a host would have to link.
 package_files=("$prefix"/lib/cmake/KolThermo/*.cmake "$prefix/lib/pkgconfig/kolthermo.pc")
