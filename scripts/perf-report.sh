@@ -33,6 +33,7 @@ python=/usr/bin/python3
 benches=(device display colour thermal frame_fetch sim save recording)
 benches+=(thermography_files)
 benches+=(thermography_palette)
+benches+=(thermography)
 
 if ((!report_only)); then
   scripts/install-deps.sh --native --perf
