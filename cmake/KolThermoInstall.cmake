@@ -149,11 +149,6 @@ function(_kolthermo_install_programs)
     file(RELATIVE_PATH _lib_from_bin "/${CMAKE_INSTALL_BINDIR}" "/${CMAKE_INSTALL_LIBDIR}")
     set_target_properties(kolthermo-cli PROPERTIES INSTALL_RPATH "$ORIGIN/${_lib_from_bin}")
     install(TARGETS kolthermo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
-    # The tool's thermography options run in the companion library: its
-    # shared library goes beside the core's (the program needs no
-    # development link).
-    install(TARGETS kolthermo_thermography LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-      COMPONENT tools NAMELINK_SKIP)
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _kolthermo_install_programs)

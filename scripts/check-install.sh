@@ -55,7 +55,7 @@ cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DKOLTHERMO_BUILD_TESTS=OFF -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_INCLUDEDIR=include
 # Only the installed targets: the tests, the static library and the in-tree
 # examples are no part of the package.
-cmake --build "$build" --target kolthermo kolthermo-table kolthermo-cli
+cmake --build "$build" --target kolthermo kolthermo_thermography kolthermo-table kolthermo-cli
 cmake --install "$build" --prefix "$work/staging"
 mv "$work/staging" "$prefix"
 
@@ -64,6 +64,10 @@ expected_files="bin/kolthermo
 bin/kolthermo-table
 include/kolthermo/kolthermo.h
 include/kolthermo/kolthermo_host.h
+include/kolthermo/kolthermo_measure.h
+include/kolthermo/kolthermo_palette.h
+include/kolthermo/kolthermo_radiometric.h
+include/kolthermo/kolthermo_thermography.h
 lib/cmake/KolThermo/KolThermoConfig.cmake
 lib/cmake/KolThermo/KolThermoConfigVersion.cmake
 lib/cmake/KolThermo/KolThermoTargets-release.cmake
@@ -71,6 +75,7 @@ lib/cmake/KolThermo/KolThermoTargets.cmake
 lib/libkolthermo.so
 lib/libkolthermo.so.1
 lib/libkolthermo.so.1.0.0
+lib/libkolthermo_thermography.so
 lib/libkolthermo_thermography.so.1
 lib/libkolthermo_thermography.so.1.0.0
 lib/pkgconfig/kolthermo.pc"
@@ -85,12 +90,14 @@ fi
   fail "lib/libkolthermo.so.1 does not point to libkolthermo.so.1.0.0"
 [[ -f $prefix/lib/libkolthermo.so.1.0.0 && ! -L $prefix/lib/libkolthermo.so.1.0.0 ]] ||
   fail "lib/libkolthermo.so.1.0.0 is not a regular file"
-for header in kolthermo.h kolthermo_host.h; do
+for header in kolthermo.h kolthermo_host.h kolthermo_thermography.h kolthermo_measure.h \
+  kolthermo_palette.h kolthermo_radiometric.h; do
   cmp -s "include/kolthermo/$header" "$prefix/include/kolthermo/$header" ||
     fail "installed $header differs from include/kolthermo/$header"
 done
 scripts/check-exports-linux.sh --lib "$prefix/lib/libkolthermo.so.1" --soname libkolthermo.so.1 \
   --host-header "$prefix/include/kolthermo/kolthermo_host.h"
+scripts/check-thermography-exports.sh --lib "$prefix/lib/libkolthermo_thermography.so.1"
 # The package files must locate the tree relative to themselves, and the
 # shared library's interface holds nothing a host would have to link.
 package_files=("$prefix"/lib/cmake/KolThermo/*.cmake "$prefix/lib/pkgconfig/kolthermo.pc")
@@ -113,7 +120,8 @@ if(KolThermo_FOUND)
   get_target_property(includes KolThermo::kolthermo INTERFACE_INCLUDE_DIRECTORIES)
   get_target_property(links KolThermo::kolthermo INTERFACE_LINK_LIBRARIES)
   get_target_property(type KolThermo::kolthermo TYPE)
-  message(STATUS "probe: found ${KolThermo_VERSION} ${type} includes=${includes} links=${links}")
+  get_target_property(companion KolThermo::thermography TYPE)
+  message(STATUS "probe: found ${KolThermo_VERSION} ${type} includes=${includes} links=${links} thermography=${companion}")
 else()
   message(STATUS "probe: not found")
 endif()
@@ -124,7 +132,7 @@ probe() {
 }
 found=$(probe 1.0)
 echo "version 1.0: $found"
-[[ $found == "found 1.0.0 SHARED_LIBRARY includes=$prefix/include links=links-NOTFOUND" ]] ||
+[[ $found == "found 1.0.0 SHARED_LIBRARY includes=$prefix/include links=links-NOTFOUND thermography=SHARED_LIBRARY" ]] ||
   fail "find_package(KolThermo 1.0) gave '$found'"
 found=$(probe 2.0)
 echo "version 2.0: $found"

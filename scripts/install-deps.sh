@@ -62,7 +62,7 @@ thread_safety_packages() {
 }
 
 fuzz_packages() {
-  echo cmake ninja-build clang libclang-rt-14-dev
+  echo cmake ninja-build clang libclang-rt-14-dev libfreetype-dev
 }
 
 python_packages() {

@@ -15,12 +15,12 @@ has to have the camera's size, type and range.
       against ConvertToFloat and the end-to-end KolThermo_GetTemperature;
   (c) the bare encoders: our SaveImageFile over the bare library calls of the
       save benchmark, per format;
-  (d) false colour from float temperatures with OpenCV: min/max normalise to
+  (d) a float temperature TIFF with tifffile.imwrite, against
+      KolThermoWriteCelsiusTiff (a new file each time for both).
+  (e) false colour from float temperatures with OpenCV: min/max normalise to
       8 bits and cv2.applyColorMap, against KolThermoColorize with the
       automatic range; cv2.equalizeHist before the colour map, against its
       histogram equalisation.
-  (e) a float temperature TIFF with tifffile.imwrite, against
-      KolThermoWriteCelsiusTiff (a new file each time for both).
   (f) thermography with numpy on a float32 temperature frame like the
       thermography benchmark's: the object correction as the vectorised
       formula with np.interp on a band-radiance table, and the statistics of
@@ -64,8 +64,6 @@ def make_celsius_frame():
     scene[81:260, 151:230] = 34.0
     scene[41:70, 301:340] = 85.0
     return (scene + rng.normal(0.0, 0.05, scene.shape)).astype(np.float32)
-
-
 def make_temperatures():
     """A 20..30 C room with an 80 C object and noise, float32, as the
     thermography benchmark's."""
@@ -222,14 +220,14 @@ def main():
             compare("temperatures", "BM_ConvertToFloat", "numpy lut[frame]", out["numpy_lut_us"]),
             compare("temperatures, end to end", "BM_GetTemperature", "numpy lut[frame]",
                     out["numpy_lut_us"]),
+            compare("float °C TIFF of a frame", "BM_WriteCelsiusTiff/real_time",
+                    "tifffile.imwrite of the float32 array", out["tifffile_write_us"]),
             compare("palette, automatic range", "BM_ColorizeAuto",
                     "OpenCV normalize + applyColorMap (float °C)",
                     out["opencv_celsius_colour_us"]),
             compare("palette, histogram equalisation", "BM_ColorizeHistogram",
                     "OpenCV normalize + equalizeHist + applyColorMap",
                     out["opencv_celsius_equalised_us"]),
-            compare("float °C TIFF of a frame", "BM_WriteCelsiusTiff/real_time",
-                    "tifffile.imwrite of the float32 array", out["tifffile_write_us"]),
             compare("object correction", "BM_ObjectTemperaturesFrame",
                     "numpy: np.interp to radiance, formula, np.interp back",
                     out["numpy_correction_us"]),
