@@ -129,6 +129,31 @@ TEST_F(CliThermography, SpotAndBoxMeasureTheMugAndTheColdPack) {
   EXPECT_THAT(box_line, HasSubstr("864 pixels"));
 }
 
+TEST_F(CliThermography, EmissivityAndReflectedCorrectThePanelOnTheWall) {
+  // A 60-degree panel high on the right of the wall, reflecting the 22-degree
+  // room: a painted patch (emissivity 0.95) and a polished plate (0.10) that
+  // reads near the room until corrected.
+  struct Case {
+    const char* box;
+    std::vector<std::string> correction;
+    double mean, tolerance;
+  };
+  const Case cases[] = {
+      {"340,18,32,32", {}, 26.4, 1.0},
+      {"340,18,32,32", {"--emissivity", "0.10", "--reflected", "22"}, 60.0, 2.0},
+      {"292,18,32,32", {"--emissivity", "0.95", "--reflected", "22"}, 60.0, 0.3},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"--box", c.box, "--output", "p.png"};
+    args.insert(args.end(), c.correction.begin(), c.correction.end());
+    const CliRun run = Snap(args);
+    ASSERT_EQ(run.exit_status, 0) << run.output;
+    const std::string label = "box " + std::string(c.box).substr(0, 6) + " 32x32: mean ";
+    EXPECT_NEAR(PrintedNumber(run.output, label), c.mean, c.tolerance)
+        << c.box << " " << c.correction.size();
+  }
+}
+
 TEST_F(CliThermography, RadiometricFilesHoldTheCorrectedSceneTopRowFirst) {
   KolThermoObjectParams object{0.95f, 20.0f, 1.0f, 20.0f};
   float corrected_mug = 0.0f;
