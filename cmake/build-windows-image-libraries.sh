@@ -14,7 +14,9 @@
 #   When the system has no deb-src entry, one is added beside debian.sources
 #   (same URIs, suites, components and key) and the package lists are updated.
 # - zlib is not built: libpng uses the static libz.a of libz-mingw-w64-dev.
-# - FreeType is built without its optional dependencies (zlib, bzip2, libpng,
+# - FreeType is built with the same static zlib (its gzip module would
+#   otherwise carry a second copy of zlib whose symbols clash with libz.a in
+#   one link) and without its other optional dependencies (bzip2, libpng,
 #   HarfBuzz, Brotli): the colour scale draws plain TrueType outlines only.
 # - PREFIX/kolthermo-image-libraries.stamp records the triplet, the source
 #   package versions and a checksum of this script. When it matches, nothing is
@@ -218,10 +220,12 @@ build_package tiff "$tiff_tree" \
   -Djpeg=OFF -Dold-jpeg=OFF -Djpeg12=OFF -Dzlib=OFF -Dpixarlog=OFF -Dlzma=OFF \
   -Dzstd=OFF -Dwebp=OFF -Djbig=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dcxx=OFF -Dtiff-opengl=OFF
 
-# Without zlib FreeType's gzip module uses the copy of zlib in its own sources.
+# FreeType's gzip module uses libz.a, as libpng does: a program linking both
+# must not carry FreeType's own copy of zlib beside it.
 freetype_tree=$(extract freetype)
 build_package freetype "$freetype_tree" \
-  -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON \
+  -DFT_REQUIRE_ZLIB=ON -DZLIB_LIBRARY="$zlib" -DZLIB_INCLUDE_DIR="/usr/$triplet/include" \
+  -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON \
   -DFT_DISABLE_BROTLI=ON
 
 rm -rf "$work_dir"
