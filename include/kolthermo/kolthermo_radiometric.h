@@ -6,7 +6,8 @@
  *  - a CSV of temperatures (one line per row, comma separated);
  *  - a radiometric recording: a multi-page float TIFF, one page per frame,
  *    written as BigTIFF when it may pass 4 GiB;
- *  - a picture (PNG, BMP or JPEG, by the file's extension).
+ *  - a picture (PNG, BMP or JPEG, by the file's extension);
+ *  - a colour video recording (AVI).
  * Every file is written top row first: the caller's first row must be the
  * top of the picture. TIFF files carry the frame's metadata in standard tags
  * (ImageDescription as "key=value" lines, DateTime, Software; a float file
@@ -84,6 +85,26 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoTiffRecordingAdd(
     KolThermoTiffRecording* recording, const float* temperatures_c, const KolThermoFrameInfo* info);
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
 KolThermoTiffRecordingClose(KolThermoTiffRecording* recording);
+
+/* A colour video recording: an uncompressed AVI with one video stream, as
+ * the camera library's own video recordings are written; 24 bits per pixel
+ * when the width is a multiple of 4, else 32 (the fourth byte 255), since
+ * the file's rows carry no padding. Open, add frames (all of the size given
+ * at open), close. `frames_per_second` is the rate players show the frames
+ * at, from 0.01 to 1000 (others are refused). The path, size and pixel
+ * checks are those above. rgb: 3
+ * bytes per pixel, R, G, B, top row first. A refused frame is not written
+ * and every later Add gets KOLTHERMO_THERMO_FILE_ERROR; Close still
+ * finishes the file with the frames written before, and frees the recording
+ * either way. A recording closed without a single frame is removed. */
+typedef struct KolThermoAviRecording KolThermoAviRecording;
+KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
+KolThermoAviRecordingOpen(const char* path, int width, int height, double frames_per_second,
+                          KolThermoAviRecording** recording);
+KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
+KolThermoAviRecordingAdd(KolThermoAviRecording* recording, const unsigned char* rgb);
+KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
+KolThermoAviRecordingClose(KolThermoAviRecording* recording);
 
 #ifdef __cplusplus
 }

@@ -62,7 +62,8 @@ TEST(CliUsage, MistakesExitTwoWithAMessageAndAHint) {
       {"snap", "--reflected", "20", "--format", "celsius-tiff"},  // without --emissivity
       {"snap", "--palette", "iron", "--format", "raw"},
       {"snap", "--emissivity", "0.9", "--format", "bmp"},  // saved uncorrected: refused
-      {"record", "--palette", "iron"},
+      {"record", "--palette", "iron", "--mode", "raw"},
+      {"record", "--scale-bar", "--split-mb", "5", "--output", "x.avi"},
       {"record", "--mode", "celsius-tiff", "--split-mb", "5"},
   };
   for (const auto& args : mistakes) {
@@ -95,6 +96,7 @@ TEST(CliTables, TemperaturesWithoutATableAreRefusedBeforeAnythingIsWritten) {
       {"record", "--mode", "temperature"},
       {"record", "--output", "x.f32"},
       {"record", "--mode", "celsius-tiff", "--frames", "2"},
+      {"record", "--palette", "iron", "--frames", "2"},
   };
   for (const auto& args : requests) {
     const CliRun run = RunCli(args, dir.path());

@@ -220,6 +220,27 @@ TEST_F(CliThermography, CelsiusTiffRecordingHasAPagePerFrame) {
   TIFFClose(tiff);
 }
 
+TEST_F(CliThermography, PaletteVideoHasEveryFrameWithTheScaleBar) {
+  const CliRun run = RunCli({"record", "--palette", "iron", "--scale-bar", "--frames", "5",
+                             "--table", "t.bin", "--output", "x.avi"},
+                            dir_.path());
+  ASSERT_EQ(run.exit_status, 0) << run.output;
+  EXPECT_THAT(run.output, HasSubstr("5 frames in 1 file"));
+  // The AVI main header: frame count at byte 48, width and height at 64 and 68.
+  std::ifstream file(dir_.Path("x.avi"), std::ios::binary);
+  std::vector<char> header(72);
+  ASSERT_TRUE(file.read(header.data(), static_cast<std::streamsize>(header.size())));
+  const auto word = [&header](size_t offset) {
+    uint32_t value = 0;
+    std::memcpy(&value, header.data() + offset, sizeof value);
+    return value;
+  };
+  EXPECT_EQ(std::string(header.data(), 4), "RIFF");
+  EXPECT_EQ(word(48), 5u);
+  EXPECT_EQ(word(64), static_cast<uint32_t>(kWidth + KolThermoScaleBarWidth(kHeight)));
+  EXPECT_EQ(word(68), static_cast<uint32_t>(kHeight));
+}
+
 TEST_F(CliThermography, CtrlCLeavesACompleteCelsiusTiffRecording) {
   const CliRun run =
       InterruptCli({"record", "--table", "t.bin", "--seconds", "60", "--output", "c.tiff"},

@@ -15,6 +15,7 @@
 #include "thermal_frame.h"
 #include "thermography_options.h"
 #include "tiff_recording.h"
+#include "video_recording.h"
 
 namespace kt::cli {
 namespace {
@@ -44,12 +45,19 @@ int RunRecord(const ParsedOptions& options) {
   plan.path = output.value_or("kolthermo-record" + std::string(RecordingExtension(mode)));
   if (plan.path.empty()) throw UsageError("empty --output file name");
   const ThermographyOptions thermo = ReadThermographyOptions(options, kImageWidth, kImageHeight);
-  if (thermo.colour) {
+  // The palette options make the tool draw and write the video itself.
+  const bool coloured_video = thermo.colour;
+  if (coloured_video && mode != KOLTHERMO_RECORD_VIDEO) {
     throw UsageError(
-        "--palette, --range, --isotherm and --scale-bar draw pictures, which "
-        "'kolthermo snap' writes; recordings keep the camera's colours");
+        "--palette, --range, --isotherm and --scale-bar draw video recordings "
+        "(--mode video, .avi), not " +
+        std::string(RecordingModeName(mode)));
   }
-  if (thermo.correct && mode != kRecordCelsiusTiff && thermo.regions.empty()) {
+  if (coloured_video && plan.split_mib) {
+    throw UsageError("--split-mb does not apply to a video drawn with --palette: it is one file");
+  }
+  plan.tool_writes = mode == kRecordCelsiusTiff || coloured_video;
+  if (thermo.correct && !plan.tool_writes && thermo.regions.empty()) {
     throw UsageError(
         "--emissivity corrects what the tool measures and writes itself "
         "(--mode celsius-tiff, --spot, --box); the " +
@@ -70,21 +78,30 @@ int RunRecord(const ParsedOptions& options) {
   if (table) session.LoadTable(*table);
   std::optional<FrameProcessor> processor;
   std::optional<TiffRecording> tiff;
+  std::optional<VideoRecording> video;
   ThermalFrame frame;
   std::vector<std::string> measurements;
-  if (mode == kRecordCelsiusTiff || !thermo.regions.empty()) {
+  if (plan.tool_writes || !thermo.regions.empty()) {
     processor.emplace(session, thermo, table);
     plan.on_frame = [&](int frame_id) {
       if (!processor->Fetch(frame_id, false, &frame)) return false;
       if (tiff) tiff->Add(frame);
+      if (video) video->Add(frame);
       if (!thermo.regions.empty()) measurements = processor->Measure(frame);
       return true;
     };
   }
   session.StartPreview();
   if (mode == kRecordCelsiusTiff) tiff.emplace(plan.path.string(), plan.frames.value_or(0));
-  const RecordingOutcome outcome = RunRecording(session, plan);
+  if (coloured_video) video.emplace(session, *processor, plan.path.string());
+  RecordingOutcome outcome = RunRecording(session, plan);
   if (tiff) tiff->Close();
+  if (video) {
+    video->Close();
+    // A one-frame video is created only now, after the recording's files
+    // were listed.
+    if (outcome.files.empty() && outcome.frames_in_files > 0) outcome.files.push_back(plan.path);
+  }
   for (const auto& file : outcome.files) {
     std::printf("wrote %s: %s\n", file.string().c_str(),
                 DescribeSize(FileSize(file).value_or(0)).c_str());
@@ -128,7 +145,7 @@ constexpr std::array kRecordOptions{
                "temperature recordings after every frame"},
     OptionSpec{"--table", "FILE",
                "calibration table to load first (needed by the temperature\n"
-               "and celsius-tiff modes, --spot and --box)"},
+               "and celsius-tiff modes, the palette options, --spot and --box)"},
     kCameraOption,
 };
 constexpr auto kOptions = JoinOptions(kRecordOptions, kThermographyOptions);
@@ -145,12 +162,16 @@ const Command& RecordCommand() {
       "The mode follows the file name's extension; a --mode that contradicts it is\n"
       "refused. Temperatures need a calibration table (--table). celsius-tiff pages\n"
       "are corrected with --emissivity and --reflected; --spot and --box print the\n"
-      "measurements of the last frame recorded. The palette options apply to snap.",
+      "measurements of the last frame recorded. With --palette, --range, --isotherm\n"
+      "or --scale-bar the video is drawn by the tool from the (corrected)\n"
+      "temperatures at the camera's frame rate, in one file; without them the\n"
+      "camera library records it in its own colours.",
       kOptions,
       "  kolthermo record --seconds 10 --output walk.avi\n"
       "  kolthermo record --frames 100 --output codes.raw\n"
       "  kolthermo record --mode temperature --table table.bin --seconds 2\n"
-      "  kolthermo record --table table.bin --emissivity 0.95 --frames 60 --output mug.tiff\n",
+      "  kolthermo record --table table.bin --emissivity 0.95 --frames 60 --output mug.tiff\n"
+      "  kolthermo record --table table.bin --palette iron --scale-bar --output mug.avi\n",
       RunRecord};
   return command;
 }

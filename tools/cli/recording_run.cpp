@@ -109,7 +109,7 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
 
   // The camera library writes its own modes; the tool writes the others
   // frame by frame through plan.on_frame.
-  const bool tool_writes = plan.mode == kRecordCelsiusTiff;
+  const bool tool_writes = plan.tool_writes;
   if (!tool_writes) session.RequestRecording(plan.path.string(), plan.mode);
   const double total = plan.frames ? static_cast<double>(*plan.frames) : plan.seconds.value_or(1.0);
   Progress progress(plan.label, total, plan.terminal);
@@ -184,7 +184,7 @@ RecordingOutcome RunRecording(CameraSession& session, const RecordingPlan& plan)
     throw Failure(failure);
   }
   outcome.files = RecordingFiles(plan.path, since);
-  // Pages of the tool's own file are counted as they are added.
+  // Frames of the tool's own file are counted as they are added.
   outcome.frames_in_files =
       tool_writes ? outcome.frames_announced : FramesInFiles(plan.mode, outcome.files);
   char detail[96];

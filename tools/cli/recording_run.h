@@ -23,8 +23,11 @@ struct RecordingPlan {
   std::optional<int> split_mib;   // KOLTHERMO_PARAM_SPLIT_SIZE when given
   std::string label = "recording";
   bool terminal = false;  // progress bar or plain lines
-  // Called with the ID of every frame that counts; writes the frame in
-  // kRecordCelsiusTiff, measures it otherwise. False when the frame had left
+  // The tool writes the file itself through on_frame (celsius-tiff, coloured
+  // video); otherwise the camera library records it.
+  bool tool_writes = false;
+  // Called with the ID of every frame that counts; writes the frame when the
+  // tool writes the file, measures it otherwise. False when the frame had left
   // the ring (the tool fell behind): it is skipped and counted as dropped.
   // May throw Failure, which ends the recording as a failure.
   std::function<bool(int frame_id)> on_frame;

@@ -155,12 +155,14 @@ std::vector<std::string> FrameProcessor::Measure(const ThermalFrame& frame) cons
   return lines;
 }
 
-void FrameProcessor::WritePicture(const ThermalFrame& frame, const std::string& path) const {
-  std::vector<unsigned char> rgb(static_cast<size_t>(kImagePixels) * 3);
+ColourPicture FrameProcessor::Colour(const ThermalFrame& frame) const {
+  ColourPicture picture;
+  picture.rgb.resize(static_cast<size_t>(kImagePixels) * 3);
+  picture.width = kImageWidth;
   float low = 0.0f;
   float high = 0.0f;
   const int coloured = KolThermoColorize(frame.celsius.data(), kImageWidth, kImageHeight,
-                                         &options_.colours, rgb.data(), &low, &high);
+                                         &options_.colours, picture.rgb.data(), &low, &high);
   if (coloured == KOLTHERMO_THERMO_EMPTY_REGION) {
     throw Failure("frame " + std::to_string(static_cast<unsigned>(frame.frame_id)) +
                   " holds no temperature to colour");
@@ -168,20 +170,24 @@ void FrameProcessor::WritePicture(const ThermalFrame& frame, const std::string& 
   if (coloured != KOLTHERMO_THERMO_OK) {
     throw Failure("cannot colour the picture: " + DescribeThermographyCode(coloured));
   }
-  int width = kImageWidth;
   if (options_.scale_bar) {
-    width += KolThermoScaleBarWidth(kImageHeight);
-    std::vector<unsigned char> framed(static_cast<size_t>(width) * kImageHeight * 3);
+    picture.width += KolThermoScaleBarWidth(kImageHeight);
+    std::vector<unsigned char> framed(static_cast<size_t>(picture.width) * kImageHeight * 3);
     const int drawn =
-        KolThermoDrawWithScaleBar(rgb.data(), kImageWidth, kImageHeight, options_.colours.palette,
-                                  low, high, nullptr, framed.data());
+        KolThermoDrawWithScaleBar(picture.rgb.data(), kImageWidth, kImageHeight,
+                                  options_.colours.palette, low, high, nullptr, framed.data());
     if (drawn != KOLTHERMO_THERMO_OK) {
       throw Failure("cannot draw the scale bar: " + DescribeThermographyCode(drawn));
     }
-    rgb.swap(framed);
+    picture.rgb.swap(framed);
   }
+  return picture;
+}
+
+void FrameProcessor::WritePicture(const ThermalFrame& frame, const std::string& path) const {
+  const ColourPicture picture = Colour(frame);
   WriteReplacing(path, [&](const std::string& staged) {
-    return KolThermoWritePicture(staged.c_str(), rgb.data(), width, kImageHeight);
+    return KolThermoWritePicture(staged.c_str(), picture.rgb.data(), picture.width, kImageHeight);
   });
 }
 

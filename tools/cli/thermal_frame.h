@@ -15,6 +15,13 @@
 
 namespace kt::cli {
 
+// A frame drawn in a palette: RGB, top row first, kImageHeight rows of
+// `width` pixels (wider than the frame when it carries the scale bar).
+struct ColourPicture {
+  std::vector<unsigned char> rgb;
+  int width = 0;
+};
+
 struct ThermalFrame {
   int frame_id = 0;
   std::vector<float> celsius;  // top row first; corrected when the options ask
@@ -41,6 +48,10 @@ class FrameProcessor {
   // refuses a region.
   std::vector<std::string> Measure(const ThermalFrame& frame) const;
 
+  // The frame coloured with the options, with the scale bar when asked.
+  // Throws Failure when the frame holds no temperature or the library
+  // refuses.
+  ColourPicture Colour(const ThermalFrame& frame) const;
   // Writes a picture coloured with the options (with the scale bar when
   // asked); PNG, BMP or JPEG by the file name's extension.
   void WritePicture(const ThermalFrame& frame, const std::string& path) const;

@@ -55,7 +55,8 @@ inline constexpr std::array kThermographyOptions{
                "in degrees Celsius (default 20)"},
     OptionSpec{"--palette", "NAME",
                "draw the picture with iron, rainbow (default), white-hot,\n"
-               "black-hot, arctic or lava (bmp, png and jpeg)"},
+               "black-hot, arctic or lava (bmp, png and jpeg stills, video\n"
+               "recordings)"},
     OptionSpec{"--range", "RANGE",
                "colour range: auto (minimum to maximum, default),\n"
                "histogram (equalised) or LOW:HIGH in degrees"},
