@@ -74,7 +74,9 @@ def _range(options: _c.ColorOptions, value: RangeArg) -> None:
     try:
         low, high = value
     except (TypeError, ValueError):
-        raise TypeError(f"range must be 'auto', 'histogram' or (low, high), not {value!r}") from None
+        raise TypeError(
+            f"range must be 'auto', 'histogram' or (low, high), not {value!r}"
+        ) from None
     options.range = RangeMode.MANUAL
     options.low_c = celsius(low, "range low")
     options.high_c = celsius(high, "range high")
@@ -104,7 +106,12 @@ def _isotherm(options: _c.ColorOptions, value: Optional[Sequence[Any]], color: A
     else:
         options.iso_low_c, options.iso_high_c = temperatures
     rgb = np.asarray(color)
-    if rgb.shape != (3,) or not np.issubdtype(rgb.dtype, np.integer) or rgb.min() < 0 or rgb.max() > 255:
+    if (
+        rgb.shape != (3,)
+        or not np.issubdtype(rgb.dtype, np.integer)
+        or rgb.min() < 0
+        or rgb.max() > 255
+    ):
         raise ValueError(f"isotherm_color must be three ints 0..255, not {color!r}")
     options.iso_rgb[:] = [int(channel) for channel in rgb]
 
@@ -165,7 +172,11 @@ def scale_labels(low: float, high: float, most: int = 16) -> List[float]:
     count = ctypes.c_int(0)
     check(
         _c.function("KolThermoScaleLabels")(
-            celsius(low, "low"), celsius(high, "high"), values.ctypes.data, capacity, ctypes.byref(count)
+            celsius(low, "low"),
+            celsius(high, "high"),
+            values.ctypes.data,
+            capacity,
+            ctypes.byref(count),
         ),
         "KolThermoScaleLabels",
     )

@@ -22,7 +22,11 @@ def correct_in_place(values: np.ndarray, params: _c.ObjectParams) -> int:
     (those became -999.0). Refuses bad parameters without touching the array."""
     failed = ctypes.c_int(0)
     result = _c.function("KolThermoObjectTemperatures")(
-        values.ctypes.data, values.ctypes.data, values.size, ctypes.byref(params), ctypes.byref(failed)
+        values.ctypes.data,
+        values.ctypes.data,
+        values.size,
+        ctypes.byref(params),
+        ctypes.byref(failed),
     )
     if result != ThermographyCode.OUT_OF_RANGE:
         check(result, "KolThermoObjectTemperatures")
@@ -66,4 +70,3 @@ def correct(
     if scalar:
         return float(values)
     return values
-

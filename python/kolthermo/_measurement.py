@@ -20,7 +20,10 @@ from ._thermography_common import (
 )
 
 RegionKind = header_enum(
-    "RegionKind", "REGION_", "Kinds of measured region (KOLTHERMO_REGION_*).", "kolthermo.thermography"
+    "RegionKind",
+    "REGION_",
+    "Kinds of measured region (KOLTHERMO_REGION_*).",
+    "kolthermo.thermography",
 )
 Alarm = header_enum(
     "Alarm", "ALARM_", "Alarm modes of a measurement (KOLTHERMO_ALARM_*).", "kolthermo.thermography"
@@ -146,7 +149,14 @@ def spot(
         radius=coordinate(radius, "radius"),
     )
     return _measure(
-        temperatures, region, emissivity, reflected, transmission, atmosphere, alarm_above, alarm_below
+        temperatures,
+        region,
+        emissivity,
+        reflected,
+        transmission,
+        atmosphere,
+        alarm_above,
+        alarm_below,
     )
 
 
@@ -168,7 +178,14 @@ def box(
     ``temperatures[y:y + height, x:x + width]``."""
     region = _area(RegionKind.BOX, x, y, width, height)
     return _measure(
-        temperatures, region, emissivity, reflected, transmission, atmosphere, alarm_above, alarm_below
+        temperatures,
+        region,
+        emissivity,
+        reflected,
+        transmission,
+        atmosphere,
+        alarm_above,
+        alarm_below,
     )
 
 
@@ -189,7 +206,14 @@ def ellipse(
     """The ellipse inscribed in the box of box()."""
     region = _area(RegionKind.ELLIPSE, x, y, width, height)
     return _measure(
-        temperatures, region, emissivity, reflected, transmission, atmosphere, alarm_above, alarm_below
+        temperatures,
+        region,
+        emissivity,
+        reflected,
+        transmission,
+        atmosphere,
+        alarm_above,
+        alarm_below,
     )
 
 
@@ -210,7 +234,14 @@ def line(
     """The pixels of the line from (x0, y0) to (x1, y1), both ends included."""
     region = _line(x0, y0, x1, y1)
     return _measure(
-        temperatures, region, emissivity, reflected, transmission, atmosphere, alarm_above, alarm_below
+        temperatures,
+        region,
+        emissivity,
+        reflected,
+        transmission,
+        atmosphere,
+        alarm_above,
+        alarm_below,
     )
 
 
@@ -256,4 +287,3 @@ def line_profile(
         "KolThermoLineProfile",
     )
     return profile[: length.value]
-

@@ -75,7 +75,9 @@ def _info(info: Optional[FrameInfo], fields: dict) -> _c.FrameInfo:
     return c_info
 
 
-def _write_frame(function: str, path: Any, values: np.ndarray, info: Optional[FrameInfo], fields: dict) -> None:
+def _write_frame(
+    function: str, path: Any, values: np.ndarray, info: Optional[FrameInfo], fields: dict
+) -> None:
     name = path_bytes(path)
     c_info = _info(info, fields)
     height, width = values.shape
@@ -86,7 +88,9 @@ def _write_frame(function: str, path: Any, values: np.ndarray, info: Optional[Fr
     )
 
 
-def write_celsius_tiff(path: Any, temperatures: Any, info: Optional[FrameInfo] = None, **fields: Any) -> None:
+def write_celsius_tiff(
+    path: Any, temperatures: Any, info: Optional[FrameInfo] = None, **fields: Any
+) -> None:
     """A 32-bit float TIFF of temperatures in degrees Celsius, with the frame's
     metadata (``info``, or FrameInfo fields given as keywords) in its tags."""
     _write_frame("KolThermoWriteCelsiusTiff", path, frame(temperatures), info, fields)
@@ -100,7 +104,9 @@ def write_raw16_tiff(path: Any, raw: Any, info: Optional[FrameInfo] = None, **fi
     _write_frame("KolThermoWriteRaw16Tiff", path, frame(values, "raw", np.uint16), info, fields)
 
 
-def write_celsius_csv(path: Any, temperatures: Any, info: Optional[FrameInfo] = None, **fields: Any) -> None:
+def write_celsius_csv(
+    path: Any, temperatures: Any, info: Optional[FrameInfo] = None, **fields: Any
+) -> None:
     """Temperatures as CSV, one line per row, the metadata in leading '#' lines."""
     _write_frame("KolThermoWriteCelsiusCsv", path, frame(temperatures), info, fields)
 
@@ -193,4 +199,5 @@ class TiffRecording:
 
     def __repr__(self) -> str:
         state = "closed" if self.closed else "open"
-        return f"<TiffRecording {str(self.path)!r} {self.width}x{self.height} {self.frames} frames {state}>"
+        size = f"{self.width}x{self.height}"
+        return f"<TiffRecording {str(self.path)!r} {size} {self.frames} frames {state}>"

@@ -47,14 +47,21 @@ def measured(obj, emissivity, reflected, transmission=1.0, atmosphere=None):
     "obj, emissivity, reflected, transmission, atmosphere",
     [(80.0, 0.90, 20.0, 1.0, None), (150.0, 0.50, 40.0, 1.0, None), (60.0, 0.95, 10.0, 0.8, 30.0)],
 )
-def test_correction_inverts_the_band_radiance_model(obj, emissivity, reflected, transmission, atmosphere):
+def test_correction_inverts_the_band_radiance_model(
+    obj, emissivity, reflected, transmission, atmosphere
+):
     reading = measured(obj, emissivity, reflected, transmission, atmosphere)
     frame = np.full((2, 3), reading, dtype=np.float32)
     corrected = thermo.correct(frame, emissivity, reflected, transmission, atmosphere)
     assert corrected.dtype == np.float32 and corrected.shape == (2, 3)
     np.testing.assert_allclose(corrected, obj, atol=0.02)
-    assert thermo.correct(reading, emissivity=emissivity, reflected=reflected,
-                          transmission=transmission, atmosphere=atmosphere) == pytest.approx(obj, abs=0.02)
+    assert thermo.correct(
+        reading,
+        emissivity=emissivity,
+        reflected=reflected,
+        transmission=transmission,
+        atmosphere=atmosphere,
+    ) == pytest.approx(obj, abs=0.02)
 
 
 def test_pixels_without_a_corrected_temperature_become_no_temperature():
@@ -74,8 +81,13 @@ def test_pixels_without_a_corrected_temperature_become_no_temperature():
 
 @pytest.mark.parametrize(
     "arguments",
-    [dict(emissivity=0.0), dict(emissivity=1.01), dict(emissivity=-0.5),
-     dict(emissivity=0.9, transmission=0.0), dict(emissivity=0.9, transmission=1.5)],
+    [
+        dict(emissivity=0.0),
+        dict(emissivity=1.01),
+        dict(emissivity=-0.5),
+        dict(emissivity=0.9, transmission=0.0),
+        dict(emissivity=0.9, transmission=1.5),
+    ],
 )
 def test_bad_object_parameters_are_refused(arguments):
     with pytest.raises(ThermographyError) as caught:
@@ -103,7 +115,9 @@ def _disc(frame, x, y, r):
 
 def _inscribed(frame, x, y, w, h):
     rows, cols = np.indices(frame.shape)
-    return ((cols + 0.5 - x - w / 2) / (w / 2)) ** 2 + ((rows + 0.5 - y - h / 2) / (h / 2)) ** 2 <= 1
+    return ((cols + 0.5 - x - w / 2) / (w / 2)) ** 2 + (
+        (rows + 0.5 - y - h / 2) / (h / 2)
+    ) ** 2 <= 1
 
 
 def _box(frame, x, y, w, h):
@@ -151,8 +165,12 @@ def test_lines_agree_with_their_profile(scene, end):
 
 @pytest.mark.parametrize(
     "alarm, raised",
-    [(dict(alarm_above=89.0), True), (dict(alarm_above=90.0), False),
-     (dict(alarm_below=-19.0), True), (dict(alarm_below=-20.0), False)],
+    [
+        (dict(alarm_above=89.0), True),
+        (dict(alarm_above=90.0), False),
+        (dict(alarm_below=-19.0), True),
+        (dict(alarm_below=-20.0), False),
+    ],
 )
 def test_the_alarm_follows_the_extremes(scene, alarm, raised):
     assert thermo.box(scene, 0, 0, 64, 48, **alarm).alarm is raised
@@ -237,8 +255,11 @@ def test_palettes_map_the_range_ends_to_the_palette_ends(palette):
 
 @pytest.mark.parametrize(
     "isotherm, marked",
-    [(("above", 30.0), lambda t: t >= 30.0), (("below", 15.0), lambda t: t <= 15.0),
-     (("between", 20.0, 25.0), lambda t: (t >= 20.0) & (t <= 25.0))],
+    [
+        (("above", 30.0), lambda t: t >= 30.0),
+        (("below", 15.0), lambda t: t <= 15.0),
+        (("between", 20.0, 25.0), lambda t: (t >= 20.0) & (t <= 25.0)),
+    ],
 )
 def test_isotherms_mark_exactly_their_pixels(isotherm, marked):
     frame = np.arange(10.0, 41.0, dtype=np.float32).reshape(1, -1)
@@ -249,9 +270,13 @@ def test_isotherms_mark_exactly_their_pixels(isotherm, marked):
 
 @pytest.mark.parametrize(
     "arguments, error",
-    [(dict(range="linear"), ValueError), (dict(range=(1.0,)), TypeError),
-     (dict(isotherm=("over", 3.0)), ValueError), (dict(isotherm=("between", 3.0)), ValueError),
-     (dict(isotherm=("above", 3.0), isotherm_color=(0, 0, 256)), ValueError)],
+    [
+        (dict(range="linear"), ValueError),
+        (dict(range=(1.0,)), TypeError),
+        (dict(isotherm=("over", 3.0)), ValueError),
+        (dict(isotherm=("between", 3.0)), ValueError),
+        (dict(isotherm=("above", 3.0), isotherm_color=(0, 0, 256)), ValueError),
+    ],
 )
 def test_malformed_colour_options_are_refused(arguments, error):
     with pytest.raises(error):
@@ -265,7 +290,9 @@ def test_a_frame_without_temperatures_cannot_be_coloured():
 
 
 def test_the_scale_bar_is_drawn_beside_the_picture_with_the_range_as_labels(tmp_path):
-    rgb, (low, high) = thermo.colorize(np.linspace(0, 100, 120 * 90).reshape(90, 120), return_range=True)
+    rgb, (low, high) = thermo.colorize(
+        np.linspace(0, 100, 120 * 90).reshape(90, 120), return_range=True
+    )
     labels = thermo.scale_labels(low, high)
     assert labels[0] == low and labels[-1] == high and labels == sorted(labels)
     pictured = thermo.with_scale_bar(rgb, low, high, "iron")
