@@ -133,27 +133,35 @@ class TiffRecording:
         with TiffRecording("clip.tiff", width, height) as recording:
             recording.add(temperatures, frame_id=7, time=t)
 
-    Every frame has the size given here. The file is opened at once and
+    Every frame has the size given here. ``max_frames``, when known, bounds
+    the frames added (more are refused with OUT_OF_RANGE) and lets a
+    recording that fits in 4 GiB be a classic TIFF, which more tools read;
+    without it the file is a BigTIFF. The file is opened at once and
     closed by close() or the end of the ``with`` block (or when the object is
     collected); a failure leaves the pages added before it readable. One
     thread at a time adds frames; close() from another thread waits for the
     add in progress.
     """
 
-    def __init__(self, path: Any, width: int, height: int) -> None:
+    def __init__(
+        self, path: Any, width: int, height: int, max_frames: Optional[int] = None
+    ) -> None:
         self.path = path
         self.width = int32(width, "width")
         self.height = int32(height, "height")
         self.frames = 0  # pages added so far; guarded by _lock
         self._lock = threading.Lock()
         handle = ctypes.c_void_p()
-        check(
-            _c.function("KolThermoTiffRecordingOpen")(
-                path_bytes(path), self.width, self.height, ctypes.byref(handle)
-            ),
-            "KolThermoTiffRecordingOpen",
-            repr(str(path)),
-        )
+        name = path_bytes(path)
+        if max_frames is None:
+            result = _c.function("KolThermoTiffRecordingOpen")(
+                name, self.width, self.height, ctypes.byref(handle)
+            )
+        else:
+            result = _c.function("KolThermoTiffRecordingOpenLimited")(
+                name, self.width, self.height, int32(max_frames, "max_frames"), ctypes.byref(handle)
+            )
+        check(result, "KolThermoTiffRecordingOpen", repr(str(path)))
         self._handle: Optional[ctypes.c_void_p] = handle  # guarded by _lock; None once closed
         self._finalizer = weakref.finalize(self, _close_recording, handle)
 

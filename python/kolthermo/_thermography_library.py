@@ -157,6 +157,10 @@ _PROTOTYPES = {
     ),
     "KolThermoWritePicture": (_int, [_char_p, _void_p, _int, _int]),
     "KolThermoTiffRecordingOpen": (_int, [_char_p, _int, _int, ctypes.POINTER(_void_p)]),
+    "KolThermoTiffRecordingOpenLimited": (
+        _int,
+        [_char_p, _int, _int, _int, ctypes.POINTER(_void_p)],
+    ),
     "KolThermoTiffRecordingAdd": (_int, [_void_p, _void_p, ctypes.POINTER(FrameInfo)]),
     "KolThermoTiffRecordingClose": (_int, [_void_p]),
 }

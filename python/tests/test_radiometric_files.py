@@ -8,6 +8,7 @@ import tifffile
 from PIL import Image
 
 from kolthermo import thermography as thermo
+from kolthermo.thermography import ThermographyError
 
 INFO = thermo.FrameInfo(
     frame_id=4711,
@@ -67,31 +68,37 @@ def test_tiffs_read_back_bit_exact_with_their_metadata(tmp_path, celsius, write,
 def test_csv_reads_back_with_numpy(tmp_path, celsius):
     path = tmp_path / "frame.csv"
     thermo.write_celsius_csv(path, celsius, frame_id=9)
-    np.testing.assert_allclose(np.loadtxt(path, delimiter=","), celsius, atol=5e-4)
+    np.testing.assert_array_equal(np.loadtxt(path, delimiter=",", dtype=np.float32), celsius)
     assert "frame_id=9" in path.read_text().replace(" ", "")
 
 
 @pytest.mark.parametrize("name", ["picture.png", "picture.bmp"])
 def test_pictures_keep_their_pixels(tmp_path, celsius, name):
-    rgb = thermo.colorize(celsius, "lava")
+    rgb = np.random.default_rng(5).integers(0, 256, (*celsius.shape, 3), dtype=np.uint8)
     thermo.write_picture(tmp_path / name, rgb)
     with Image.open(tmp_path / name) as image:
         np.testing.assert_array_equal(np.array(image.convert("RGB")), rgb)
 
 
-def test_a_recording_holds_one_page_per_frame(tmp_path, celsius):
+@pytest.mark.parametrize("max_frames", [None, 3])
+def test_a_recording_holds_one_page_per_frame(tmp_path, celsius, max_frames):
     path = tmp_path / "clip.tiff"
     frames = [celsius + step for step in range(3)]
-    with thermo.TiffRecording(path, 32, 24) as recording:
+    with thermo.TiffRecording(path, 32, 24, max_frames) as recording:
         for number, frame in enumerate(frames):
             recording.add(frame, INFO, frame_id=number, time=1.7e9 + number / 60)
         with pytest.raises(ValueError, match="32 x 24"):
             recording.add(celsius[:, :16])
+        if max_frames is not None:
+            with pytest.raises(ThermographyError) as caught:
+                recording.add(celsius)
+            assert caught.value.code == thermo.ThermographyCode.OUT_OF_RANGE
     assert recording.closed and recording.frames == 3
     recording.close()  # again: harmless
     with pytest.raises(ValueError, match="closed"):
         recording.add(celsius)
     with tifffile.TiffFile(path) as tiff:
+        assert tiff.is_bigtiff == (max_frames is None)
         assert len(tiff.pages) == 3
         for number, (page, frame) in enumerate(zip(tiff.pages, frames)):
             assert page.asarray().tobytes() == frame.tobytes()
@@ -103,7 +110,10 @@ def test_a_recording_holds_one_page_per_frame(tmp_path, celsius):
     [
         ("frame.tiff", lambda path, f: thermo.write_celsius_tiff(path, f)),
         ("frame.csv", lambda path, f: thermo.write_celsius_csv(path, f)),
-        ("frame.png", lambda path, f: thermo.write_picture(path, thermo.colorize(f))),
+        (
+            "frame.png",
+            lambda path, f: thermo.write_picture(path, np.zeros((*f.shape, 3), np.uint8)),
+        ),
         ("clip.tiff", lambda path, f: thermo.TiffRecording(path, 32, 24)),
     ],
 )
