@@ -1,5 +1,8 @@
 """Radiometric files: float and raw TIFFs with metadata, CSV, pictures, recordings.
 
+Single files appear whole or not at all, like Camera.save's; a recording is
+written page by page where it is named.
+
 Every file is written top row first: row 0 of the array is the top of the
 picture. Frames of Camera.temperature() and Camera.raw() come bottom row first
 unless the camera's fetch_flipped is set; np.flipud turns them over.
@@ -14,10 +17,11 @@ import threading
 import time
 import weakref
 from dataclasses import dataclass
-from typing import Any, Optional
+from typing import Any, Callable, Optional
 
 import numpy as np
 
+from . import _files, _strings
 from . import _thermography_library as _c
 from ._parameter import int32
 from ._thermography_common import DEFAULT_REFLECTED_C, check, frame, path_bytes, picture
@@ -75,16 +79,27 @@ def _info(info: Optional[FrameInfo], fields: dict) -> _c.FrameInfo:
     return c_info
 
 
+def _write_file(path: Any, function: str, write: Callable[[bytes], int]) -> None:
+    """Has the library write a new file beside ``path`` and renames it over
+    ``path`` once complete, as Camera.save does: a failed write leaves a
+    previous file as it was. A missing folder or a target that is not a
+    regular file raises OSError before the library is called."""
+    target = _strings.to_text(path)
+    with _files.replacing(target, keep_extension=True) as temporary:
+        check(write(path_bytes(temporary)), function, repr(target))
+
+
 def _write_frame(
     function: str, path: Any, values: np.ndarray, info: Optional[FrameInfo], fields: dict
 ) -> None:
-    name = path_bytes(path)
     c_info = _info(info, fields)
     height, width = values.shape
-    check(
-        _c.function(function)(name, values.ctypes.data, width, height, ctypes.byref(c_info)),
+    _write_file(
+        path,
         function,
-        repr(str(path)),
+        lambda name: _c.function(function)(
+            name, values.ctypes.data, width, height, ctypes.byref(c_info)
+        ),
     )
 
 
@@ -116,10 +131,10 @@ def write_picture(path: Any, rgb: Any) -> None:
     file's extension."""
     pixels = picture(rgb)
     height, width, _ = pixels.shape
-    check(
-        _c.function("KolThermoWritePicture")(path_bytes(path), pixels.ctypes.data, width, height),
+    _write_file(
+        path,
         "KolThermoWritePicture",
-        repr(str(path)),
+        lambda name: _c.function("KolThermoWritePicture")(name, pixels.ctypes.data, width, height),
     )
 
 

@@ -12,8 +12,9 @@ Frames are (height, width) arrays of degrees Celsius, -999.0 where there is no
 temperature; (x, y) is ``frame[y, x]``. Files are written with row 0 at the
 top. The library is loaded from KOLTHERMO_THERMOGRAPHY_LIBRARY when set,
 otherwise by the system's library search. Refused input raises
-ThermographyError (a ValueError carrying the library's ``code``); file
-failures raise ThermographyFileError, which is also an OSError.
+ThermographyError (a ValueError carrying the library's ``code``); files that
+cannot be written raise OSError (ThermographyFileError when the library's
+write fails).
 """
 
 from __future__ import annotations

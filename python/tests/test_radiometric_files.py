@@ -118,12 +118,35 @@ def test_a_recording_holds_one_page_per_frame(tmp_path, celsius, max_frames):
     ],
 )
 def test_unwritable_paths_raise_os_errors_and_leave_nothing(tmp_path, celsius, name, write):
-    with pytest.raises(OSError) as caught:
+    with pytest.raises(OSError):
         write(tmp_path / "absent" / name, celsius)
-    assert caught.value.code == thermo.ThermographyCode.FILE_ERROR
     with pytest.raises(ValueError, match="NUL"):
         write(str(tmp_path / f"a\0{name}"), celsius)
-    assert list(tmp_path.iterdir()) == []
+    (tmp_path / "folder").mkdir()
+    with pytest.raises(OSError):
+        write(tmp_path / "folder", celsius)
+    assert [path.name for path in tmp_path.iterdir()] == ["folder"]
+
+
+@pytest.mark.parametrize(
+    "name, write, code",
+    [
+        ("frame.tiff", lambda p, f: thermo.write_celsius_tiff(p, f, time=-1.0), "INVALID_ARGUMENT"),
+        (
+            "frame.gif",
+            lambda p, f: thermo.write_picture(p, np.zeros((2, 2, 3), np.uint8)),
+            "INVALID_ARGUMENT",
+        ),
+    ],
+)
+def test_a_refused_write_leaves_the_previous_file_as_it_was(tmp_path, celsius, name, write, code):
+    target = tmp_path / name
+    target.write_bytes(b"previous")
+    with pytest.raises(ThermographyError) as caught:
+        write(target, celsius)
+    assert caught.value.code == thermo.ThermographyCode[code]
+    assert [path.name for path in tmp_path.iterdir()] == [name]
+    assert target.read_bytes() == b"previous"
 
 
 def test_malformed_frames_are_refused_before_anything_is_written(tmp_path, celsius):
