@@ -12,6 +12,7 @@
 #ifndef KOLTHERMO_KOLTHERMO_PALETTE_H_
 #define KOLTHERMO_KOLTHERMO_PALETTE_H_
 
+#include "kolthermo/kolthermo_measure.h" /* KOLTHERMO_THERMO_EMPTY_REGION */
 #include "kolthermo/kolthermo_thermography.h"
 
 #ifdef __cplusplus
