@@ -85,7 +85,7 @@ def _range(options: _c.ColorOptions, value: RangeArg) -> None:
 def _isotherm(options: _c.ColorOptions, value: Optional[Sequence[Any]], color: Any) -> None:
     if value is None:
         return
-    if isinstance(value, str) or len(value) < 2:
+    if isinstance(value, str) or not isinstance(value, Sequence) or len(value) < 2:
         raise TypeError(
             "isotherm must be ('above', t), ('below', t) or ('between', low, high), "
             f"not {value!r}"

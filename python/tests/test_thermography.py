@@ -203,6 +203,15 @@ def test_corrected_measurements_are_measurements_of_the_corrected_frame(scene):
         (lambda f: thermo.spot(f, 0, 0), ThermographyCode.EMPTY_REGION),  # a hole
         (lambda f: thermo.box(f, 0, 0, 2, 2, emissivity=2.0), ThermographyCode.INVALID_ARGUMENT),
     ],
+    ids=[
+        "box-right",
+        "box-width-0",
+        "spot-left",
+        "line-right",
+        "profile-below",
+        "hole",
+        "emissivity",
+    ],
 )
 def test_bad_regions_are_refused_with_their_code(scene, call, code):
     with pytest.raises(ThermographyError) as caught:
