@@ -1,15 +1,17 @@
-# Static libjpeg-turbo, libpng and libtiff for the mingw-w64 builds.
+# Static libjpeg-turbo, libpng and libtiff for the mingw-w64 builds, and
+# FreeType for the thermography library's colour scale.
 #
 # Debian has no mingw-w64 packages of these libraries, so
 # build-windows-image-libraries.sh cross-builds them from Debian's source
 # packages into ${KOLTHERMO_WINDOWS_DEPS_DIR}/<triplet>. This module runs that
 # script at configure time when the prefix is missing or was built by another
-# version of the script, then points FindJPEG, FindPNG and FindTIFF at the
-# static archives of the prefix and FindZLIB at the static libz.a of the mingw
-# sysroot (libz-mingw-w64-dev), so that KolThermo.dll and the test programs
-# carry the encoders inside them and import no DLL for them.
+# version of the script, then points FindJPEG, FindPNG, FindTIFF and
+# FindFreetype at the static archives of the prefix and FindZLIB at the static
+# libz.a of the mingw sysroot (libz-mingw-w64-dev), so that the DLLs and the
+# test programs carry these libraries inside them and import no DLL for them.
 #
-# Included by KolThermoImageLibraries before its find_package calls.
+# Included by KolThermoImageLibraries before its find_package calls, and by
+# the thermography library's folder before it finds FreeType.
 
 include_guard(DIRECTORY)
 
@@ -123,6 +125,9 @@ _kolthermo_deps_pin(PNG_LIBRARY_RELEASE "${_kolthermo_deps_prefix}/lib/libpng16.
 _kolthermo_deps_pin(PNG_PNG_INCLUDE_DIR "${_kolthermo_deps_prefix}/include" PATH)
 _kolthermo_deps_pin(TIFF_LIBRARY_RELEASE "${_kolthermo_deps_prefix}/lib/libtiff.a" FILEPATH)
 _kolthermo_deps_pin(TIFF_INCLUDE_DIR "${_kolthermo_deps_prefix}/include" PATH)
+_kolthermo_deps_pin(FREETYPE_LIBRARY_RELEASE "${_kolthermo_deps_prefix}/lib/libfreetype.a" FILEPATH)
+_kolthermo_deps_pin(FREETYPE_INCLUDE_DIR_ft2build "${_kolthermo_deps_prefix}/include/freetype2" PATH)
+_kolthermo_deps_pin(FREETYPE_INCLUDE_DIR_freetype2 "${_kolthermo_deps_prefix}/include/freetype2" PATH)
 
 unset(_kolthermo_deps_triplet)
 unset(_kolthermo_deps_processor_pattern)

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Cross-builds the static JPEG, PNG and TIFF libraries that the Windows builds
-# link (libjpeg-turbo, libpng 1.6, libtiff 4) from Debian's source packages,
-# with the mingw-w64 "posix" compilers, and installs them into PREFIX.
+# link (libjpeg-turbo, libpng 1.6, libtiff 4), and FreeType for the
+# thermography library's colour scale, from Debian's source packages, with the
+# mingw-w64 "posix" compilers, and installs them into PREFIX.
 #
 # Usage: build-windows-image-libraries.sh TRIPLET PREFIX
 #   TRIPLET  i686-w64-mingw32 or x86_64-w64-mingw32
 #   PREFIX   install prefix, normally <deps dir>/<triplet>
 #
 # - The source packages are fetched with `apt-get source` into <deps dir>/sources
-#   (the folder beside PREFIX), shared by both triplets and re-used when present.
+#   (the folder beside PREFIX), shared by both triplets and re-used when present;
+#   only packages missing there are fetched.
 #   When the system has no deb-src entry, one is added beside debian.sources
 #   (same URIs, suites, components and key) and the package lists are updated.
 # - zlib is not built: libpng uses the static libz.a of libz-mingw-w64-dev.
-# - PREFIX/kolthermo-image-libraries.stamp records the triplet, the three source
+# - FreeType is built without its optional dependencies (zlib, bzip2, libpng,
+#   HarfBuzz, Brotli): the colour scale draws plain TrueType outlines only.
+# - PREFIX/kolthermo-image-libraries.stamp records the triplet, the source
 #   package versions and a checksum of this script. When it matches, nothing is
 #   done; when it does not, PREFIX is rebuilt from scratch.
 # - Concurrent runs on the same deps dir wait for each other (flock).
@@ -45,7 +49,7 @@ sources_dir=$deps_dir/sources
 work_dir=$deps_dir/work-$triplet
 stamp=$prefix/kolthermo-image-libraries.stamp
 jobs=${KOLTHERMO_DEPS_JOBS:-2}
-source_packages=(libjpeg-turbo libpng1.6 tiff)
+source_packages=(libjpeg-turbo libpng1.6 tiff freetype)
 zlib=/usr/$triplet/lib/libz.a
 deb_src_file=/etc/apt/sources.list.d/kolthermo-deb-src.sources
 
@@ -116,21 +120,25 @@ fetch_package() {
   rmdir newest
 }
 
-# The fetch goes to a temporary folder that is renamed at the end, so the
-# cache folder exists only when complete.
+# Fetches the packages whose .dsc is missing. Each goes to a temporary folder
+# first and its .dsc is moved into the cache last, so a package counts as
+# present only when all its files are.
 fetch_sources() {
   enable_deb_src
   local codename download=$sources_dir.download package
   # shellcheck source=/dev/null
   codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  rm -rf "$download"
-  mkdir -p "$download"
-  progress "fetching the ${source_packages[*]} source packages into $sources_dir"
+  mkdir -p "$sources_dir"
   for package in "${source_packages[@]}"; do
+    dsc_of "$package" >/dev/null && continue
+    progress "fetching the $package source package into $sources_dir"
+    rm -rf "$download"
+    mkdir -p "$download"
     (cd "$download" && fetch_package "$package" "$codename")
+    find "$download" -maxdepth 1 -type f ! -name '*.dsc' -exec mv -f {} "$sources_dir/" \;
+    mv -f "$download"/*.dsc "$sources_dir/"
+    rm -rf "$download"
   done
-  rm -rf "$sources_dir"
-  mv "$download" "$sources_dir"
 }
 
 dsc_of() {
@@ -161,7 +169,7 @@ fi
 # ---- build ------------------------------------------------------------------
 
 started=$SECONDS
-progress "building static libjpeg-turbo, libpng and libtiff for $triplet into $prefix"
+progress "building static libjpeg-turbo, libpng, libtiff and FreeType for $triplet into $prefix"
 rm -rf "$prefix" "$work_dir"
 mkdir -p "$prefix" "$work_dir"
 
@@ -209,6 +217,12 @@ build_package tiff "$tiff_tree" \
   -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
   -Djpeg=OFF -Dold-jpeg=OFF -Djpeg12=OFF -Dzlib=OFF -Dpixarlog=OFF -Dlzma=OFF \
   -Dzstd=OFF -Dwebp=OFF -Djbig=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dcxx=OFF -Dtiff-opengl=OFF
+
+# Without zlib FreeType's gzip module uses the copy of zlib in its own sources.
+freetype_tree=$(extract freetype)
+build_package freetype "$freetype_tree" \
+  -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON \
+  -DFT_DISABLE_BROTLI=ON
 
 rm -rf "$work_dir"
 echo "$expected_stamp" >"$stamp"

@@ -6,7 +6,8 @@
 #                                [--tidy] [--thread-safety] [--python] [--perf] [--all]
 #                                [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
-#              libraries, ffmpeg and the --python set (default)
+#              libraries, FreeType and the DejaVu fonts, ffmpeg and the --python
+#              set (default)
 #   --windows  mingw-w64 cross compilers and binutils, wine64 and wine32 (the
 #              i386 architecture is added to dpkg for it), zlib for mingw,
 #              dpkg-dev (to fetch the image libraries' sources)
@@ -17,8 +18,8 @@
 #   --valgrind valgrind
 #   --perf     OpenCV and numpy for the performance report's baselines
 #   --tidy     clang-tidy
-#   --thread-safety  clang, CMake, Ninja and the image libraries (the library
-#              and tools built with the thread-safety analysis)
+#   --thread-safety  clang, CMake, Ninja, the image libraries and FreeType (the
+#              library and tools built with the thread-safety analysis)
 #   --all      every set
 #   --list     print the packages of the chosen sets and exit
 set -euo pipefail
@@ -27,6 +28,7 @@ native_packages() {
   echo cmake ninja-build g++ clang binutils pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev clang-format \
     libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg \
+    libfreetype-dev fonts-dejavu-core \
     python3 python3-pytest python3-numpy python3-pil python3-tifffile
 }
 
@@ -53,7 +55,8 @@ tidy_packages() {
 }
 
 thread_safety_packages() {
-  echo cmake ninja-build clang pkg-config libjpeg-dev libpng-dev libtiff-dev zlib1g-dev
+  echo cmake ninja-build clang pkg-config libjpeg-dev libpng-dev libtiff-dev zlib1g-dev \
+    libfreetype-dev fonts-dejavu-core
 }
 
 fuzz_packages() {
@@ -79,7 +82,7 @@ for arg in "$@"; do
     --python) want+=(python) ;;
     --all) want+=(native windows format fuzz valgrind tidy thread_safety python perf) ;;
     --list) list_only=1 ;;
-    -h | --help) sed -n '2,23p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,24p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

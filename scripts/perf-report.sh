@@ -30,7 +30,7 @@ results=$build/results
 # Debian's interpreter: python3-opencv and python3-numpy install for it.
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3
-benches=(device display colour thermal frame_fetch sim save recording)
+benches=(device display colour thermal frame_fetch sim save recording thermography_palette)
 
 if ((!report_only)); then
   scripts/install-deps.sh --native --perf

@@ -14,7 +14,11 @@ has to have the camera's size, type and range.
   (b) temperatures with numpy: lut[frame] with a 65536-entry float32 table,
       against ConvertToFloat and the end-to-end KolThermo_GetTemperature;
   (c) the bare encoders: our SaveImageFile over the bare library calls of the
-      save benchmark, per format.
+      save benchmark, per format;
+  (d) false colour from float temperatures with OpenCV: min/max normalise to
+      8 bits and cv2.applyColorMap, against KolThermoColorize with the
+      automatic range; cv2.equalizeHist before the colour map, against its
+      histogram equalisation.
 
 Each baseline is timed with time.perf_counter around one call, many times; the
 median is kept. With --results, our figures are read from the Google Benchmark
@@ -43,6 +47,16 @@ def make_frame():
     rows, cols = np.mgrid[0:HEIGHT, 0:WIDTH]
     scene = 2000.0 + 10000.0 * (0.5 + 0.25 * np.sin(cols / 40.0) + 0.25 * np.cos(rows / 30.0))
     return np.clip(scene + rng.normal(0.0, 8.0, scene.shape), 0, 16383).astype(np.uint16)
+
+
+def make_celsius_frame():
+    """A room of 20..25 degrees with noise, a person at 34 and a hot object at 85, float32."""
+    rng = np.random.default_rng(7)
+    rows, cols = np.mgrid[0:HEIGHT, 0:WIDTH]
+    scene = 20.0 + 5.0 * cols / WIDTH
+    scene[81:260, 151:230] = 34.0
+    scene[41:70, 301:340] = 85.0
+    return (scene + rng.normal(0.0, 0.05, scene.shape)).astype(np.float32)
 
 
 def median_us(work, repeats):
@@ -94,6 +108,8 @@ def main():
         "numpy_lut_us": median_us(lambda: lut[codes], args.repeats),
         "opencv_version": None,
         "opencv_false_colour_us": None,
+        "opencv_celsius_colour_us": None,
+        "opencv_celsius_equalised_us": None,
     }
     try:
         import cv2
@@ -105,6 +121,19 @@ def main():
         out["opencv_version"] = cv2.__version__
         out["opencv_threads"] = cv2.getNumThreads()
         out["opencv_false_colour_us"] = median_us(false_colour, args.repeats)
+
+        celsius = make_celsius_frame()
+
+        def celsius_colour():
+            eight = cv2.normalize(celsius, None, 0, 255, cv2.NORM_MINMAX, dtype=cv2.CV_8U)
+            return cv2.applyColorMap(eight, cv2.COLORMAP_INFERNO)
+
+        def celsius_equalised():
+            eight = cv2.normalize(celsius, None, 0, 255, cv2.NORM_MINMAX, dtype=cv2.CV_8U)
+            return cv2.applyColorMap(cv2.equalizeHist(eight), cv2.COLORMAP_INFERNO)
+
+        out["opencv_celsius_colour_us"] = median_us(celsius_colour, args.repeats)
+        out["opencv_celsius_equalised_us"] = median_us(celsius_equalised, args.repeats)
     except ImportError:
         print("perf_baselines: no OpenCV (python3-opencv); false colour skipped", file=sys.stderr)
 
@@ -124,6 +153,12 @@ def main():
             compare("temperatures", "BM_ConvertToFloat", "numpy lut[frame]", out["numpy_lut_us"]),
             compare("temperatures, end to end", "BM_GetTemperature", "numpy lut[frame]",
                     out["numpy_lut_us"]),
+            compare("palette, automatic range", "BM_ColorizeAuto",
+                    "OpenCV normalize + applyColorMap (float °C)",
+                    out["opencv_celsius_colour_us"]),
+            compare("palette, histogram equalisation", "BM_ColorizeHistogram",
+                    "OpenCV normalize + equalizeHist + applyColorMap",
+                    out["opencv_celsius_equalised_us"]),
         ]
         encoders = []
         for number in range(10):

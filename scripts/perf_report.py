@@ -61,6 +61,12 @@ AREAS = [
     ("Simulated camera", "kolthermo_sim_bench",
      "Render, noise, fixed pattern and copy of one frame; 240 fps would leave 4167 µs.",
      [("BM_SimFrameRead", "Simulated camera: produce and read one frame", None)]),
+    ("Palettes and colour scale", "kolthermo_thermography_palette_bench",
+     "One 384 x 288 frame of temperatures to 24-bit colour through the thermography library.",
+     [("BM_ColorizeAuto", "Iron, range from the frame's minimum to maximum", 60.0),
+      ("BM_ColorizeHistogram", "Iron, histogram equalisation", 150.0),
+      ("BM_ColorizeManualIsotherm", "Iron, manual range with an isotherm", None),
+      ("BM_DrawWithScaleBar", "Colour scale with FreeType labels beside the picture", None)]),
 ]
 FORMAT_NAMES = {0: "BMP (colour)", 1: "colour pixel dump", 2: "JPEG quality 100",
                 3: "JPEG quality 70", 4: "JPEG quality 20", 5: "PNG (colour)",

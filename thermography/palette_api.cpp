@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "kolthermo/kolthermo_palette.h"
 #include "palette_colorize.h"
@@ -110,11 +111,17 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoScaleLabels(float low_c,
                                                                     float* values, int capacity,
                                                                     int* count) {
   if (values == nullptr || count == nullptr) return KOLTHERMO_THERMO_INVALID_ARGUMENT;
-  const auto labels = kth::ChooseScaleLabels(low_c, high_c, capacity);
-  if (!labels) return KOLTHERMO_THERMO_INVALID_ARGUMENT;
-  std::memcpy(values, labels->values.data(), labels->values.size() * sizeof(float));
-  *count = static_cast<int>(labels->values.size());
-  return KOLTHERMO_THERMO_OK;
+  // A handful of floats; should even they not be had, no exception may leave
+  // a C function.
+  try {
+    const auto labels = kth::ChooseScaleLabels(low_c, high_c, capacity);
+    if (!labels) return KOLTHERMO_THERMO_INVALID_ARGUMENT;
+    std::memcpy(values, labels->values.data(), labels->values.size() * sizeof(float));
+    *count = static_cast<int>(labels->values.size());
+    return KOLTHERMO_THERMO_OK;
+  } catch (const std::bad_alloc&) {
+    return KOLTHERMO_THERMO_INVALID_ARGUMENT;
+  }
 }
 
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoScaleBarWidth(int height) {
@@ -130,7 +137,14 @@ KolThermoDrawWithScaleBar(const unsigned char* rgb, int width, int height, int p
       low_c > high_c) {
     return KOLTHERMO_THERMO_INVALID_ARGUMENT;
   }
-  switch (kth::DrawScaleBar(rgb, width, height, *table, low_c, high_c, font_path, out)) {
+  kth::ScaleBarResult result = kth::ScaleBarResult::kInvalid;
+  try {
+    result = kth::DrawScaleBar(rgb, width, height, *table, low_c, high_c, font_path, out);
+  } catch (const std::bad_alloc&) {
+    // The text's memory (FreeType reports its own failures the same way).
+    result = kth::ScaleBarResult::kFontUnavailable;
+  }
+  switch (result) {
     case kth::ScaleBarResult::kOk:
       return KOLTHERMO_THERMO_OK;
     case kth::ScaleBarResult::kFontUnavailable:

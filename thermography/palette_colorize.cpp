@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <vector>
 
 #include "kolthermo/kolthermo_thermography.h"
 #include "palette_kernels.h"
@@ -29,7 +28,7 @@ uint32_t Packed(Rgb c) {
          (static_cast<uint32_t>(c.b) << 16);
 }
 
-// `levels` codes for the temperatures, then black and the isotherm colour.
+// `levels` codes for the temperatures, then the isotherm colour and black.
 struct CodeTable {
   uint32_t* colours;
   int levels;
@@ -41,8 +40,8 @@ CodeRule RuleFor(const ColorizeSettings& settings, float low, float scale, float
   rule.scale = scale;
   rule.bias = bias;
   rule.top_code = static_cast<float>(levels - 1);
-  rule.no_temperature_code = static_cast<uint16_t>(levels);
-  rule.isotherm_code = static_cast<uint16_t>(levels + 1);
+  rule.isotherm_code = static_cast<uint16_t>(levels);
+  rule.no_temperature_code = static_cast<uint16_t>(levels + 1);
   if (settings.isotherm) {
     rule.iso_low = settings.iso_low_c;
     rule.iso_high = settings.iso_high_c;
@@ -54,8 +53,8 @@ CodeRule RuleFor(const ColorizeSettings& settings, float low, float scale, float
 }
 
 void FinishTable(CodeTable& table, const ColorizeSettings& settings) {
-  table.colours[table.levels] = 0;  // black: no temperature
-  table.colours[table.levels + 1] = Packed(settings.iso_rgb);
+  table.colours[table.levels] = Packed(settings.iso_rgb);
+  table.colours[table.levels + 1] = 0;  // black: no temperature
 }
 
 void CodeAndPaint(const float* temperatures, size_t count, const CodeRule& rule,
@@ -64,16 +63,17 @@ void CodeAndPaint(const float* temperatures, size_t count, const CodeRule& rule,
   for (size_t start = 0; start < count; start += kBlock) {
     const size_t n = std::min(kBlock, count - start);
     CodePixels(temperatures + start, n, rule, codes);
-    PaintPixels(codes, n, table.colours, rgb + 3 * start, start + n == count);
+    PaintPixels(codes, n, table.colours, rgb + 3 * start);
   }
 }
 
-// The histogram's bins -> palette colours: each bin takes the index of the
-// share of pixels at or below it beyond those in the lowest occupied bin.
+// Counts the pixels of each bin into `table`, then replaces each count by the
+// colour of the bin: the palette index of the share of pixels at or below it
+// beyond those in the lowest occupied bin.
 void EqualisedTable(const float* temperatures, size_t count, const CodeRule& bin_rule,
                     const ColorizeSettings& settings, CodeTable& table) {
-  constexpr size_t kCodes = kHistogramBins + 2;
-  std::vector<uint32_t> histograms(kHistogramCopies * kCodes);
+  uint32_t* histogram = table.colours;
+  std::fill(histogram, histogram + kHistogramBins + 2, 0u);
   uint16_t codes[kBlock];
   CodeRule count_rule = bin_rule;
   // The isotherm does not change a pixel's bin.
@@ -82,22 +82,26 @@ void EqualisedTable(const float* temperatures, size_t count, const CodeRule& bin
   for (size_t start = 0; start < count; start += kBlock) {
     const size_t n = std::min(kBlock, count - start);
     CodePixels(temperatures + start, n, count_rule, codes);
-    CountCodes(codes, n, histograms.data(), kCodes);
+    CountCodes(codes, n, histogram);
   }
   uint64_t total = 0;
+  uint64_t first = 0;  // pixels in the lowest occupied bin
   for (size_t b = 0; b < kHistogramBins; ++b) {
-    for (size_t j = 1; j < kHistogramCopies; ++j) histograms[b] += histograms[j * kCodes + b];
-    total += histograms[b];
+    total += histogram[b];
+    if (first == 0) first = total;
   }
+  // The minimum and the maximum lie in different bins, so total > first.
+  const double per_pixel =
+      total > first ? (kPaletteEntries - 1) / static_cast<double>(total - first) : 0.0;
+  uint32_t colours[kPaletteEntries];
+  for (int i = 0; i < kPaletteEntries; ++i) colours[i] = Packed((*settings.palette)[i]);
+  // No pixel has the code of an empty bin, so those entries stay as they are.
   uint64_t below = 0;
-  uint64_t first = 0;
   for (size_t b = 0; b < kHistogramBins; ++b) {
-    below += histograms[b];
-    if (first == 0) first = below;
-    // first < total: the minimum and the maximum lie in different bins.
-    const uint64_t share =
-        below <= first ? 0 : ((below - first) * 255 + (total - first) / 2) / (total - first);
-    table.colours[b] = Packed((*settings.palette)[std::min<uint64_t>(share, 255)]);
+    if (histogram[b] == 0) continue;
+    below += histogram[b];
+    const auto share = static_cast<size_t>(static_cast<double>(below - first) * per_pixel + 0.5);
+    table.colours[b] = colours[std::min<size_t>(share, kPaletteEntries - 1)];
   }
 }
 
@@ -120,10 +124,10 @@ bool Colorize(const float* temperatures, size_t count, const ColorizeSettings& s
   used_low = low;
   used_high = high;
 
-  // The histogram's table is too large for the stack of every thread.
-  uint32_t linear_colours[kPaletteEntries + 2];
-  std::vector<uint32_t> histogram_colours;
-  CodeTable table{linear_colours, 0};
+  // 64 KiB: the histogram, then the colour of each bin. No heap, so nothing
+  // can fail once the arguments are good.
+  uint32_t colours[kHistogramBins + 2];
+  CodeTable table{colours, 0};
   const double span = static_cast<double>(high) - static_cast<double>(low);
   const bool histogram = settings.range == RangeMode::kHistogram;
   table.levels = histogram ? kHistogramBins : kPaletteEntries;
@@ -137,8 +141,6 @@ bool Colorize(const float* temperatures, size_t count, const ColorizeSettings& s
     rule = RuleFor(settings, low, static_cast<float>(scale), 0.0f, table.levels);
   }
   if (histogram && rule.scale != 0.0f) {
-    histogram_colours.resize(kHistogramBins + 2);
-    table.colours = histogram_colours.data();
     EqualisedTable(temperatures, count, rule, settings, table);
   } else {
     for (int i = 0; i < kPaletteEntries; ++i) table.colours[i] = Packed((*settings.palette)[i]);

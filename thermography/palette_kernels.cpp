@@ -19,74 +19,105 @@ namespace kt::thermography {
 // Colours are stored as R, G, B in the low three bytes of a word.
 static_assert(std::endian::native == std::endian::little);
 namespace {
-// Independent running extremes, so that the loop keeps several vectors busy.
-constexpr size_t kLanes = 16;
+
+// The loops below avoid branches and conditional reductions, which GCC 12
+// does not vectorise: choices are made with all-ones masks instead.
+
+// The bits of -999.0f, "no temperature".
+constexpr int32_t kNoTemperatureBits = static_cast<int32_t>(0xC479C000u);
+
+int32_t BitsOf(float t) {
+  int32_t bits;
+  std::memcpy(&bits, &t, sizeof bits);
+  return bits;
+}
+
+// All ones for -999.0, an infinity or a NaN; zero for a temperature.
+int32_t NoTemperatureMask(int32_t bits) {
+  return -static_cast<int32_t>(((bits & 0x7F800000) == 0x7F800000) | (bits == kNoTemperatureBits));
+}
+
+// An integer that orders as the float does (an involution on the bits).
+int32_t OrderKey(int32_t bits) { return bits ^ ((bits >> 31) & 0x7FFFFFFF); }
+
+float FloatOfKey(int32_t key) {
+  const int32_t bits = OrderKey(key);
+  float t;
+  std::memcpy(&t, &bits, sizeof t);
+  return t;
+}
+
+// `mask` all ones: `chosen`; zero: `value`.
+int32_t Choose(int32_t value, int32_t chosen, int32_t mask) {
+  return value ^ ((value ^ chosen) & mask);
+}
+
 }  // namespace
 
 KT_VECTOR_CLONES
 bool TemperatureExtremes(const float* temperatures, size_t count, float& low, float& high) {
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  float lows[kLanes];
-  float highs[kLanes];
-  std::fill(lows, lows + kLanes, kInf);
-  std::fill(highs, highs + kLanes, -kInf);
-  size_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    for (size_t j = 0; j < kLanes; ++j) {
-      const float t = temperatures[i + j];
-      const bool valid = HasTemperature(t);
-      lows[j] = valid && t < lows[j] ? t : lows[j];
-      highs[j] = valid && t > highs[j] ? t : highs[j];
-    }
+  constexpr int32_t kTop = std::numeric_limits<int32_t>::max();
+  constexpr int32_t kBottom = std::numeric_limits<int32_t>::min();
+  int32_t lowest = kTop;
+  int32_t highest = kBottom;
+  for (size_t i = 0; i < count; ++i) {
+    const int32_t bits = BitsOf(temperatures[i]);
+    const int32_t key = OrderKey(bits);
+    const int32_t none = NoTemperatureMask(bits);
+    lowest = std::min(lowest, Choose(key, kTop, none));
+    highest = std::max(highest, Choose(key, kBottom, none));
   }
-  for (; i < count; ++i) {
-    const float t = temperatures[i];
-    if (!HasTemperature(t)) continue;
-    lows[0] = std::min(lows[0], t);
-    highs[0] = std::max(highs[0], t);
-  }
-  low = *std::min_element(lows, lows + kLanes);
-  high = *std::max_element(highs, highs + kLanes);
-  return low <= high;
+  if (lowest > highest) return false;
+  low = FloatOfKey(lowest);
+  high = FloatOfKey(highest);
+  return true;
 }
 
 KT_VECTOR_CLONES
 void CodePixels(const float* temperatures, size_t count, const CodeRule& rule, uint16_t* codes) {
   const CodeRule r = rule;
+  const int32_t no_temperature_code = r.no_temperature_code;
+  const int32_t isotherm_code = r.isotherm_code;
   for (size_t i = 0; i < count; ++i) {
     const float t = temperatures[i];
-    const bool valid = HasTemperature(t);
-    // A pixel without a temperature is computed as `low` so that the float
-    // to integer conversion always sees a number in range.
-    float x = ((valid ? t : r.low) - r.low) * r.scale + r.bias;
-    x = x > 0.0f ? x : 0.0f;  // also turns a NaN from 0 * inf into 0
+    // The clamps keep every value, -999.0, infinities and NaN included, in
+    // 0..top_code, so the conversion to an integer is always defined; those
+    // pixels' codes are then replaced.
+    float x = (t - r.low) * r.scale + r.bias;
+    x = x > 0.0f ? x : 0.0f;  // a NaN becomes 0
     x = x < r.top_code ? x : r.top_code;
-    const auto code = static_cast<uint16_t>(static_cast<int32_t>(x));
-    const bool isotherm = valid && t >= r.iso_low && t <= r.iso_high;
-    codes[i] = !valid ? r.no_temperature_code : isotherm ? r.isotherm_code : code;
+    const int32_t isotherm = -static_cast<int32_t>((t >= r.iso_low) & (t <= r.iso_high));
+    const int32_t none = NoTemperatureMask(BitsOf(t));
+    // The isotherm code lies above every level and the no-temperature code
+    // above that, so taking the larger code lets each one win.
+    int32_t code = static_cast<int32_t>(x);
+    code = std::max(code, isotherm & isotherm_code);
+    code = std::max(code, none & no_temperature_code);
+    codes[i] = static_cast<uint16_t>(code);
   }
 }
 
-void CountCodes(const uint16_t* codes, size_t count, uint32_t* histograms, size_t codes_per_copy) {
-  uint32_t* copy[kHistogramCopies];
-  for (size_t j = 0; j < kHistogramCopies; ++j) copy[j] = histograms + j * codes_per_copy;
+void CountCodes(const uint16_t* codes, size_t count, uint32_t* histogram) {
+  for (size_t i = 0; i < count; ++i) ++histogram[codes[i]];
+}
+
+void PaintPixels(const uint16_t* codes, size_t count, const uint32_t* colours, uint8_t* rgb) {
+  // Four pixels are twelve bytes, stored as one 64-bit and one 32-bit word
+  // built in registers: a store per pixel would make the stores the limit.
   size_t i = 0;
-  for (; i + kHistogramCopies <= count; i += kHistogramCopies) {
-    for (size_t j = 0; j < kHistogramCopies; ++j) ++copy[j][codes[i + j]];
+  for (; i + 4 <= count; i += 4) {
+    const uint64_t p0 = colours[codes[i]];
+    const uint64_t p1 = colours[codes[i + 1]];
+    const uint64_t p2 = colours[codes[i + 2]];
+    const uint32_t p3 = colours[codes[i + 3]];
+    const uint64_t first = p0 | (p1 << 24) | (p2 << 48);
+    const uint32_t second = static_cast<uint32_t>(p2 >> 16) | (p3 << 8);
+    std::memcpy(rgb + 3 * i, &first, sizeof first);
+    std::memcpy(rgb + 3 * i + 8, &second, sizeof second);
   }
-  for (; i < count; ++i) ++copy[0][codes[i]];
-}
-
-void PaintPixels(const uint16_t* codes, size_t count, const uint32_t* colours, uint8_t* rgb,
-                 bool last_in_buffer) {
-  if (count == 0) return;
-  // Four bytes per store; the fourth lands on the next pixel's first byte,
-  // which that pixel's own store then overwrites.
-  const size_t whole = last_in_buffer ? count - 1 : count;
-  for (size_t i = 0; i < whole; ++i) std::memcpy(rgb + 3 * i, &colours[codes[i]], 4);
-  if (last_in_buffer) {
-    const uint32_t c = colours[codes[count - 1]];
-    uint8_t* p = rgb + 3 * (count - 1);
+  for (; i < count; ++i) {
+    const uint32_t c = colours[codes[i]];
+    uint8_t* p = rgb + 3 * i;
     p[0] = static_cast<uint8_t>(c);
     p[1] = static_cast<uint8_t>(c >> 8);
     p[2] = static_cast<uint8_t>(c >> 16);

@@ -8,16 +8,14 @@
 
 namespace kt::thermography {
 
-// A pixel's temperature counts when it is finite and not -999.0.
-inline bool HasTemperature(float t) { return t != -999.0f && t - t == 0.0f; }
-
 // The lowest and highest temperature of the pixels that have one; false
 // when none has.
 bool TemperatureExtremes(const float* temperatures, size_t count, float& low, float& high);
 
 // How each pixel is coded: code = min(max((t - low) * scale + bias, 0),
-// top_code) truncated; `no_temperature_code` for a pixel without a
-// temperature; `isotherm_code` for one with iso_low <= t <= iso_high.
+// top_code) truncated; `isotherm_code` for one with iso_low <= t <= iso_high;
+// `no_temperature_code` for a pixel without a temperature. top_code <
+// isotherm_code < no_temperature_code.
 struct CodeRule {
   float low;
   float scale;
@@ -31,18 +29,11 @@ struct CodeRule {
 
 void CodePixels(const float* temperatures, size_t count, const CodeRule& rule, uint16_t* codes);
 
-// Histograms are counted in this many copies, filled in turn: with one, a
-// run of equal codes would make every increment wait for the previous one.
-inline constexpr size_t kHistogramCopies = 2;
+// Adds each code to `histogram`, which has an entry for every code.
+void CountCodes(const uint16_t* codes, size_t count, uint32_t* histogram);
 
-// Adds each code to one of the kHistogramCopies histograms that follow each
-// other in `histograms`, `codes_per_copy` entries each (more than any code).
-void CountCodes(const uint16_t* codes, size_t count, uint32_t* histograms, size_t codes_per_copy);
-
-// Writes each pixel's colour, colours[code] (R, G, B in bytes 0-2), as three
-// bytes. `last_in_buffer` says that the pixel after the last one is beyond
-// the end of `rgb` (so it must not be touched even briefly).
-void PaintPixels(const uint16_t* codes, size_t count, const uint32_t* colours, uint8_t* rgb,
-                 bool last_in_buffer);
+// Writes each pixel's colour, colours[code] (R, G, B in bits 0-7, 8-15,
+// 16-23, the rest zero), as three bytes.
+void PaintPixels(const uint16_t* codes, size_t count, const uint32_t* colours, uint8_t* rgb);
 
 }  // namespace kt::thermography

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -25,9 +26,11 @@ void Fill(uint8_t* p, const uint8_t colour[3]) { std::memcpy(p, colour, 3); }
 
 }  // namespace
 
-const char* DefaultFontPath() {
+std::string DefaultFontPath() {
 #ifdef _WIN32
-  return "C:\\Windows\\Fonts\\DejaVuSans.ttf";
+  const char* windows = std::getenv("WINDIR");
+  return std::string(windows != nullptr && *windows != '\0' ? windows : "C:\\Windows") +
+         "\\Fonts\\arial.ttf";
 #else
   return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 #endif
@@ -57,8 +60,8 @@ ScaleBarResult DrawScaleBar(const uint8_t* rgb, int width, int height, const Pal
   const auto labels = ChooseScaleLabels(low, high, std::max(2, layout.label_room));
   if (!labels) return ScaleBarResult::kInvalid;
   // The font first, so that a missing one leaves `out` untouched.
-  const auto font =
-      LabelFont::Open(font_path != nullptr ? font_path : DefaultFontPath(), layout.font_pixels);
+  const auto font = LabelFont::Open(
+      font_path != nullptr ? std::string(font_path) : DefaultFontPath(), layout.font_pixels);
   if (!font) return ScaleBarResult::kFontUnavailable;
 
   const int total_width = width + layout.width;

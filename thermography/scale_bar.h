@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "palette_tables.h"
 
@@ -37,7 +38,8 @@ enum class ScaleBarResult { kOk, kInvalid, kFontUnavailable };
 ScaleBarResult DrawScaleBar(const uint8_t* rgb, int width, int height, const PaletteTable& palette,
                             float low, float high, const char* font_path, uint8_t* out);
 
-// The font used when the caller names none.
-const char* DefaultFontPath();
+// The font used when the caller names none: DejaVu Sans where Debian puts
+// it; on Windows, Arial in the Windows folder's Fonts.
+std::string DefaultFontPath();
 
 }  // namespace kt::thermography

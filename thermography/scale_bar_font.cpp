@@ -27,10 +27,10 @@ uint8_t Blend(uint8_t under, uint8_t over, unsigned coverage) {
 LabelFont::LabelFont(std::unique_ptr<Faces> faces) : faces_(std::move(faces)) {}
 LabelFont::~LabelFont() = default;
 
-std::unique_ptr<LabelFont> LabelFont::Open(const char* path, int pixel_size) {
+std::unique_ptr<LabelFont> LabelFont::Open(const std::string& path, int pixel_size) {
   auto faces = std::make_unique<Faces>();
   if (FT_Init_FreeType(&faces->library) != 0) return nullptr;
-  if (FT_New_Face(faces->library, path, 0, &faces->face) != 0) {
+  if (FT_New_Face(faces->library, path.c_str(), 0, &faces->face) != 0) {
     faces->face = nullptr;
     return nullptr;
   }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace kt::thermography {
@@ -20,7 +21,7 @@ class LabelFont {
  public:
   // Null when the font cannot be opened, is not a scalable font, or lacks
   // the digits.
-  static std::unique_ptr<LabelFont> Open(const char* path, int pixel_size);
+  static std::unique_ptr<LabelFont> Open(const std::string& path, int pixel_size);
   ~LabelFont();
   LabelFont(const LabelFont&) = delete;
   LabelFont& operator=(const LabelFont&) = delete;

@@ -82,7 +82,9 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoScaleLabels(float low_c,
  * wider than the picture; KolThermoScaleBarWidth tells by how much for a
  * picture height. `out` must hold (width + that) * height * 3 bytes; the
  * picture's first row is drawn at the top. `font_path` names a TrueType
- * font; NULL takes the SDK's default (DejaVu Sans on Linux). */
+ * font; NULL takes the SDK's default (DejaVu Sans on Linux, Arial from the
+ * Windows folder's Fonts on Windows). The picture needs at least 32 rows
+ * (KolThermoScaleBarWidth returns 0 below that); low_c may equal high_c. */
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoScaleBarWidth(int height);
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
 KolThermoDrawWithScaleBar(const unsigned char* rgb, int width, int height, int palette, float low_c,

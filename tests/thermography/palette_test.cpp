@@ -14,6 +14,13 @@ namespace {
 
 using Colour = std::array<unsigned char, 3>;
 constexpr float kNone = KOLTHERMO_THERMO_NO_TEMPERATURE;
+// The scale's font: the library's default on Linux; under wine, Debian's
+// DejaVu Sans through the drive that maps the Linux root.
+#ifdef _WIN32
+const char* const kFont = "Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf";
+#else
+const char* const kFont = nullptr;
+#endif
 
 std::vector<Colour> PaletteOf(int palette) {
   std::vector<Colour> colours(256);
@@ -338,7 +345,7 @@ TEST(ScaleBar, DrawsThePictureTheGradientAndTheLabels) {
   for (int p = 0; p < KOLTHERMO_PALETTE_COUNT; ++p) {
     const auto colours = PaletteOf(p);
     std::vector<unsigned char> out(size_t(total) * kHeight * 3);
-    ASSERT_EQ(KolThermoDrawWithScaleBar(picture.data(), kWidth, kHeight, p, 21.4f, 37.8f, nullptr,
+    ASSERT_EQ(KolThermoDrawWithScaleBar(picture.data(), kWidth, kHeight, p, 21.4f, 37.8f, kFont,
                                         out.data()),
               KOLTHERMO_THERMO_OK);
     for (int y = 0; y < kHeight; y += 31) {
