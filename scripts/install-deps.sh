@@ -44,6 +44,7 @@ format_packages() {
 
 perf_packages() {
   echo python3 python3-numpy python3-opencv libbenchmark-dev
+  echo python3-tifffile
 }
 
 valgrind_packages() {

@@ -31,6 +31,7 @@ results=$build/results
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3
 benches=(device display colour thermal frame_fetch sim save recording thermography_palette)
+benches+=(thermography_files)
 
 if ((!report_only)); then
   scripts/install-deps.sh --native --perf

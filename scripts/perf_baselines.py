@@ -18,7 +18,9 @@ has to have the camera's size, type and range.
   (d) false colour from float temperatures with OpenCV: min/max normalise to
       8 bits and cv2.applyColorMap, against KolThermoColorize with the
       automatic range; cv2.equalizeHist before the colour map, against its
-      histogram equalisation.
+      histogram equalisation;
+  (e) a float temperature TIFF with tifffile.imwrite, against
+      KolThermoWriteCelsiusTiff (a new file each time for both).
 
 Each baseline is timed with time.perf_counter around one call, many times; the
 median is kept. With --results, our figures are read from the Google Benchmark
@@ -137,6 +139,29 @@ def main():
     except ImportError:
         print("perf_baselines: no OpenCV (python3-opencv); false colour skipped", file=sys.stderr)
 
+    out["tifffile_version"] = None
+    out["tifffile_write_us"] = None
+    try:
+        import os
+        import tempfile
+
+        import tifffile
+
+        celsius = (codes.astype(np.float32) * 0.01 - 20.0).astype(np.float32)
+        path = os.path.join(tempfile.gettempdir(), "kolthermo_baseline_celsius.tif")
+
+        def write_tiff():
+            # A new file each time, as the SDK writes one (see its benchmark).
+            if os.path.exists(path):
+                os.remove(path)
+            tifffile.imwrite(path, celsius)
+
+        out["tifffile_version"] = tifffile.__version__
+        out["tifffile_write_us"] = median_us(write_tiff, args.repeats)
+        os.remove(path)
+    except ImportError:
+        print("perf_baselines: no tifffile (python3-tifffile); TIFF write skipped", file=sys.stderr)
+
     if args.results:
         ours = our_figures(args.results)
 
@@ -159,6 +184,8 @@ def main():
             compare("palette, histogram equalisation", "BM_ColorizeHistogram",
                     "OpenCV normalize + equalizeHist + applyColorMap",
                     out["opencv_celsius_equalised_us"]),
+            compare("float °C TIFF of a frame", "BM_WriteCelsiusTiff/real_time",
+                    "tifffile.imwrite of the float32 array", out["tifffile_write_us"]),
         ]
         encoders = []
         for number in range(10):

@@ -67,6 +67,19 @@ AREAS = [
       ("BM_ColorizeHistogram", "Iron, histogram equalisation", 150.0),
       ("BM_ColorizeManualIsotherm", "Iron, manual range with an isotherm", None),
       ("BM_DrawWithScaleBar", "Colour scale with FreeType labels beside the picture", None)]),
+    ("Radiometric files", "kolthermo_thermography_files_bench",
+     "One 384 x 288 frame with its metadata, written over the previous file in the temporary "
+     "directory (wall time, the file system included); recording pages into a BigTIFF. The "
+     "16 x 16 pages show that a page costs the same after 20000 pages as after none.",
+     [("BM_WriteCelsiusTiff/real_time", "Float °C TIFF (KolThermoWriteCelsiusTiff)", 2000.0),
+      ("BM_WriteRaw16Tiff/real_time", "Raw 16-bit TIFF (KolThermoWriteRaw16Tiff)", None),
+      ("BM_WriteCelsiusCsv/real_time", "CSV (KolThermoWriteCelsiusCsv)", None),
+      ("BM_RecordingAddPage/real_time",
+       "Recording: one page of a whole frame (60 fps with margin)", BUDGET_60_FPS_US / 2),
+      ("BM_RecordingAddSmallPage/pages_before:0/iterations:2000/real_time",
+       "Recording: a 16 x 16 page, the file empty", None),
+      ("BM_RecordingAddSmallPage/pages_before:20000/iterations:2000/real_time",
+       "Recording: a 16 x 16 page after 20000 pages", None)]),
 ]
 FORMAT_NAMES = {0: "BMP (colour)", 1: "colour pixel dump", 2: "JPEG quality 100",
                 3: "JPEG quality 70", 4: "JPEG quality 20", 5: "PNG (colour)",

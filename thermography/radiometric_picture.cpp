@@ -4,6 +4,7 @@
 // the functions that call setjmp hold no object with a destructor.
 #include "radiometric_picture.h"
 
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +19,8 @@ namespace kt::thermography {
 namespace {
 
 constexpr int kJpegQuality = 90;
-constexpr int kJpegMaxSide = 65500;  // libjpeg's JPEG_MAX_DIMENSION
+constexpr int kJpegMaxSide = 65500;   // libjpeg's JPEG_MAX_DIMENSION
+constexpr int kPngMaxSide = 1000000;  // libpng's default user limit
 
 std::string LowerExtension(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -197,7 +199,10 @@ std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
 }
 
 bool FitsFormat(PictureFormat format, int width, int height) {
-  return format != PictureFormat::kJpeg || (width <= kJpegMaxSide && height <= kJpegMaxSide);
+  const int most = format == PictureFormat::kJpeg  ? kJpegMaxSide
+                   : format == PictureFormat::kPng ? kPngMaxSide
+                                                   : INT_MAX;
+  return width <= most && height <= most;
 }
 
 bool EncodePicture(PictureFormat format, const unsigned char* rgb, int width, int height,

@@ -59,7 +59,7 @@ KolThermoWriteCelsiusCsv(const char* path, const float* temperatures_c, int widt
 /* rgb: 3 bytes per pixel, R, G, B, top row first. The format follows the
  * extension, in any case: .png, .bmp, .jpg or .jpeg (quality 90); any other
  * is refused (KOLTHERMO_THERMO_INVALID_ARGUMENT), as is a JPEG side above
- * 65500. */
+ * 65500 or a PNG side above 1000000. */
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoWritePicture(const char* path,
                                                                      const unsigned char* rgb,
                                                                      int width, int height);

@@ -12,6 +12,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kolthermo/kolthermo_radiometric.h"
@@ -333,6 +334,38 @@ TEST_F(RadiometricTest, RecordingHasOnePagePerFrameInTheRightVariant) {
       EXPECT_NE(read.descriptions[i].find("frame_id=" + std::to_string(100 + i) + "\n"),
                 std::string::npos);
     }
+  }
+}
+
+TEST_F(RadiometricTest, PictureSidesBeyondTheFormatAreRefused) {
+  const std::vector<unsigned char> rgb(3 * 70000);
+  EXPECT_EQ(KolThermoWritePicture(Path("wide.jpg").c_str(), rgb.data(), 70000, 1),
+            KOLTHERMO_THERMO_INVALID_ARGUMENT);
+  EXPECT_EQ(KolThermoWritePicture(Path("wide.bmp").c_str(), rgb.data(), 70000, 1),
+            KOLTHERMO_THERMO_OK);
+  EXPECT_FALSE(fs::exists(Path("wide.jpg")));
+}
+
+// Single files keep no state: threads writing at once each get their own
+// file, whole (and the thread sanitizer sees no shared state).
+TEST_F(RadiometricTest, ThreadsWriteFilesAtOnce) {
+  std::vector<std::thread> threads;
+  std::vector<int> codes(4, -1);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      const std::vector<float> celsius = Temperatures(64, 48, static_cast<float>(t));
+      const KolThermoFrameInfo info = Info(static_cast<unsigned>(t));
+      const std::string name = Path("thread" + std::to_string(t));
+      codes[t] = KolThermoWriteCelsiusTiff((name + ".tif").c_str(), celsius.data(), 64, 48, &info) |
+                 KolThermoWriteCelsiusCsv((name + ".csv").c_str(), celsius.data(), 64, 48, &info);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < 4; ++t) {
+    EXPECT_EQ(codes[t], KOLTHERMO_THERMO_OK);
+    const TiffRead read = ReadTiff(Path("thread" + std::to_string(t) + ".tif"));
+    ASSERT_EQ(read.pages, 1);
+    EXPECT_EQ(read.pixels[0], Bytes(Temperatures(64, 48, static_cast<float>(t))));
   }
 }
 
