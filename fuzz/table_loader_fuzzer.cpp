@@ -18,7 +18,7 @@ namespace {
 
 // Codes at both ends of the calibrated range, around a body-temperature code
 // of the simulated sensor, and past the range.
-constexpr int32_t kFixedProbes[] = {0, 1, 2000, 3836, 8191, 12005, 16383, 16384, 65535, -1};
+constexpr int32_t kFixedProbes[] = {0, 1, 2000, 3530, 8191, 14800, 16383, 16384, 65535, -1};
 // Codes at and beside the first few points of the active list, where the scan
 // changes its window.
 constexpr size_t kPointProbes = 32;

@@ -106,6 +106,13 @@ KOLTHERMO_API int KolThermoHost_SimGetInternalTemperature(int slot, float* celsi
 KOLTHERMO_API int KolThermoHost_SimSetFrameRate(int slot, double frames_per_second);
 /* Chooses the scene; `celsius` is used by the uniform scene only. */
 KOLTHERMO_API int KolThermoHost_SimSetScene(int slot, int kind, float celsius);
+/* Shows the uniform scene with a surface that is not a blackbody: every pixel
+ * sees a surface at `celsius` of emissivity `emissivity` (above 0, at most 1)
+ * reflecting surroundings at `reflected_c`, so the camera reports the
+ * blackbody temperature of eps * L(celsius) + (1 - eps) * L(reflected_c),
+ * with L the band radiance over 8 to 14 um. Temperatures -40 to 250. */
+KOLTHERMO_API int KolThermoHost_SimSetUniformSurface(int slot, float celsius, float emissivity,
+                                                     float reflected_c);
 
 #ifdef __cplusplus
 }

@@ -87,6 +87,7 @@ _PROTOTYPES = {
     "KolThermoHost_SimGetInternalTemperature": (_c_int, [_c_int, ctypes.POINTER(_c_float)]),
     "KolThermoHost_SimSetFrameRate": (_c_int, [_c_int, ctypes.c_double]),
     "KolThermoHost_SimSetScene": (_c_int, [_c_int, _c_int, _c_float]),
+    "KolThermoHost_SimSetUniformSurface": (_c_int, [_c_int, _c_float, _c_float, _c_float]),
 }
 
 _lock = threading.Lock()

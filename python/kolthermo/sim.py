@@ -91,9 +91,33 @@ def set_frame_rate(slot: int, frames_per_second: float) -> None:
     )
 
 
-def set_scene(slot: int, scene: int = Scene.DEFAULT, celsius: float = 20.0) -> None:
-    """Chooses the scene; ``celsius`` is the uniform scene's temperature."""
-    _check(library().KolThermoHost_SimSetScene(slot, int(scene), celsius), f"scene {scene}")
+def set_scene(
+    slot: int,
+    scene: int = Scene.DEFAULT,
+    celsius: float = 20.0,
+    emissivity: float = 1.0,
+    reflected: float | None = None,
+) -> None:
+    """Chooses the scene; ``celsius`` is the uniform scene's temperature.
+
+    The uniform scene may show a surface that is not a blackbody: of
+    ``emissivity`` (above 0, at most 1), reflecting surroundings at
+    ``reflected`` degrees (default: the surface's own temperature). The camera
+    then reports the blackbody temperature of the radiance it receives. The
+    other scenes take neither.
+    """
+    if emissivity == 1.0 and reflected is None:
+        _check(library().KolThermoHost_SimSetScene(slot, int(scene), celsius), f"scene {scene}")
+        return
+    if int(scene) != Scene.UNIFORM:
+        raise ValueError(
+            "simulated camera: only the uniform scene takes an emissivity or reflected temperature"
+        )
+    reflected_c = celsius if reflected is None else reflected
+    _check(
+        library().KolThermoHost_SimSetUniformSurface(slot, celsius, emissivity, reflected_c),
+        f"uniform surface at {celsius} with emissivity {emissivity}, reflecting {reflected_c}",
+    )
 
 
 @contextmanager

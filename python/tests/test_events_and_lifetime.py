@@ -146,6 +146,32 @@ def test_simulator_scene_reaches_the_frames(camera):
         sim.detach(6)
 
 
+def test_uniform_scene_surfaces_send_the_radiance_of_their_emissivity(camera):
+    """Raw codes are affine in the radiance received: a surface reflecting its own
+    temperature looks like a blackbody at it, a low emissivity reflecting a cold
+    room reads the room more than the surface."""
+    sim.set_internal_temperature(0, 30.0)
+
+    def mean_code(**surface) -> float:
+        sim.set_scene(0, sim.Scene.UNIFORM, **surface)
+        return float(camera.raw(camera.one_shot()).mean())
+
+    blackbody = mean_code(celsius=60.0)
+    assert mean_code(celsius=60.0, emissivity=0.2, reflected=60.0) == pytest.approx(blackbody, abs=1)
+    room = mean_code(celsius=22.0)
+    plate = mean_code(celsius=60.0, emissivity=0.1, reflected=22.0)
+    assert room < plate < room + 0.2 * (blackbody - room)
+    for refused in (
+        dict(celsius=60.0, emissivity=0.0),
+        dict(celsius=60.0, emissivity=1.5),
+        dict(celsius=60.0, emissivity=0.5, reflected=300.0),
+    ):
+        with pytest.raises(ValueError):
+            sim.set_scene(0, sim.Scene.UNIFORM, **refused)
+    with pytest.raises(ValueError):
+        sim.set_scene(0, sim.Scene.DEFAULT, emissivity=0.5)
+
+
 def test_codes_raised_between_calls_are_kept_for_take_codes(camera, c_lib, tmp_path):
     with pytest.raises(KolThermoError) as caught:
         camera.save(tmp_path / "x.bmp")

@@ -141,4 +141,21 @@ KOLTHERMO_API int KolThermoHost_SimSetScene(int slot, int kind, float celsius) {
   });
 }
 
+KOLTHERMO_API int KolThermoHost_SimSetUniformSurface(int slot, float celsius, float emissivity,
+                                                     float reflected_c) {
+  namespace radiometric = kt::sim::radiometric;
+  const auto in_scene_range = [](float t) {
+    return t >= radiometric::kMinSceneC && t <= radiometric::kMaxSceneC;  // false for NaN
+  };
+  if (!in_scene_range(celsius) || !in_scene_range(reflected_c) ||
+      !(emissivity > 0.0f && emissivity <= 1.0f)) {
+    return 0;
+  }
+  return WithCamera(slot, [&](kt::sim::SimCamera& camera) {
+    camera.SetScene(
+        kt::sim::MakeUniformScene(radiometric::Surface{celsius, emissivity, reflected_c}));
+    return true;
+  });
+}
+
 }  // extern "C"

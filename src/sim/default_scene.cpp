@@ -1,9 +1,12 @@
 // The default scene: an office wall at about 22 degrees (a little warmer near
-// the ceiling), a cold pack on the wall, a desk with a hot mug, and a person
-// walking slowly to and fro in front of it all.
+// the ceiling), a cold pack and a heated panel with a painted patch and a
+// polished plate on the wall, a desk with a hot mug, and a person walking
+// slowly to and fro in front of it all.
 #include <array>
 #include <cmath>
+#include <map>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "sim/frame_generator.h"
@@ -35,40 +38,71 @@ constexpr int kShoulderY = 112;
 constexpr int kBodyHalfWidth = 40;
 constexpr int kArmHalfWidth = 8;
 
-struct Rect {
-  int left, top, right, bottom;  // right and bottom exclusive
-  bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
-};
-constexpr Rect kColdPack{24, 28, 84, 76};
-constexpr Rect kMug{280, 168, 318, kDeskTop};
-constexpr Rect kMugHandle{318, 180, 330, 212};
+constexpr SceneRect kColdPack{24, 28, 84, 76};
+constexpr SceneRect kMug{280, 168, 318, kDeskTop};
+constexpr SceneRect kMugHandle{318, 180, 330, 212};
 
-double StaticTemperature(int x, int y) {
-  if (kMug.Contains(x, y)) return kMugC;
-  if (kMugHandle.Contains(x, y) && !Rect{320, 186, 326, 206}.Contains(x, y)) return kMugHandleC;
-  if (y >= kDeskTop) return kDeskC;
-  if (kColdPack.Contains(x, y)) return kColdPackC;
+radiometric::Surface Blackbody(double celsius) { return {celsius, 1.0, celsius}; }
+
+radiometric::Surface StaticSurface(int x, int y) {
+  if (kMug.Contains(x, y)) return Blackbody(kMugC);
+  if (kMugHandle.Contains(x, y) && !SceneRect{320, 186, 326, 206}.Contains(x, y)) {
+    return Blackbody(kMugHandleC);
+  }
+  if (y >= kDeskTop) return Blackbody(kDeskC);
+  if (kColdPack.Contains(x, y)) return Blackbody(kColdPackC);
+  if (kPaintedPatchRect.Contains(x, y)) {
+    return {kHeatedPanelC, kPaintedPatchEmissivity, kRoomC};
+  }
+  if (kPolishedPlateRect.Contains(x, y)) {
+    return {kHeatedPanelC, kPolishedPlateEmissivity, kRoomC};
+  }
   const double fraction = static_cast<double>(y) / kDeskTop;
-  return kWallTopC + (kWallBottomC - kWallTopC) * fraction;
+  return Blackbody(kWallTopC + (kWallBottomC - kWallTopC) * fraction);
+}
+
+// The still part of the scene, per pixel: the apparent temperature (for the
+// drift term) and the base raw response. The same for every default scene,
+// so it is computed once per process, each distinct surface's radiance once.
+struct StillPart {
+  std::vector<float> temperature;
+  std::vector<float> base;
+};
+
+const StillPart& Still() {
+  static const StillPart still = [] {
+    StillPart part{std::vector<float>(kFramePixels), std::vector<float>(kFramePixels)};
+    std::map<std::tuple<double, double, double>, radiometric::SurfaceResponse> responses;
+    for (int y = 0; y < kFrameHeight; ++y) {
+      for (int x = 0; x < kFrameWidth; ++x) {
+        const radiometric::Surface surface = StaticSurface(x, y);
+        const auto key = std::make_tuple(surface.celsius, surface.emissivity, surface.reflected_c);
+        auto found = responses.find(key);
+        if (found == responses.end()) {
+          found = responses.emplace(key, radiometric::ResponseOf(surface)).first;
+        }
+        const size_t p = static_cast<size_t>(y) * kFrameWidth + static_cast<size_t>(x);
+        part.temperature[p] = static_cast<float>(found->second.apparent_c);
+        part.base[p] = static_cast<float>(found->second.base);
+      }
+    }
+    return part;
+  }();
+  return still;
 }
 
 class DefaultScene final : public FrameGenerator {
  public:
-  DefaultScene() : temperature_(kFramePixels), base_(kFramePixels) {
-    for (int y = 0; y < kFrameHeight; ++y) {
-      for (int x = 0; x < kFrameWidth; ++x) {
-        const size_t p = static_cast<size_t>(y) * kFrameWidth + static_cast<size_t>(x);
-        temperature_[p] = static_cast<float>(StaticTemperature(x, y));
-        base_[p] = static_cast<float>(radiometric::BaseRaw(temperature_[p]));
-      }
-    }
-  }
+  DefaultScene()
+      : still_(Still()),
+        skin_(radiometric::ResponseOf(Blackbody(kSkinC))),
+        clothes_(radiometric::ResponseOf(Blackbody(kClothesC))) {}
 
   void Render(const SceneState& state, uint16_t* pixels) const override {
     const float slope = static_cast<float>(radiometric::DriftSlopeAt(state.internal_c));
     const float offset = static_cast<float>(radiometric::DriftOffsetAt(state.internal_c));
-    const float skin = static_cast<float>(radiometric::Raw(kSkinC, state.internal_c));
-    const float clothes = static_cast<float>(radiometric::Raw(kClothesC, state.internal_c));
+    const float skin = static_cast<float>(skin_.RawAt(state.internal_c));
+    const float clothes = static_cast<float>(clothes_.RawAt(state.internal_c));
     const double phase = 2.0 * std::numbers::pi * state.tick_ms / kWalkPeriodMs;
     const int centre =
         static_cast<int>(std::lround(kWalkCentre + kWalkAmplitude * std::sin(phase)));
@@ -76,8 +110,8 @@ class DefaultScene final : public FrameGenerator {
     PixelFinisher finisher(state);
     std::array<float, kFrameWidth> row;
     for (int y = 0; y < kFrameHeight; ++y) {
-      const float* base = base_.data() + y * kFrameWidth;
-      const float* temperature = temperature_.data() + y * kFrameWidth;
+      const float* base = still_.base.data() + y * kFrameWidth;
+      const float* temperature = still_.temperature.data() + y * kFrameWidth;
       for (int x = 0; x < kFrameWidth; ++x) row[x] = base[x] + slope * temperature[x] + offset;
       DrawPerson(y, centre, skin, clothes, row.data());
       finisher.FinishRow(y, row.data(), pixels + y * kFrameWidth);
@@ -116,10 +150,10 @@ class DefaultScene final : public FrameGenerator {
     }
   }
 
-  // Scene temperature and base raw response of each pixel of the still part;
-  // immutable after construction.
-  std::vector<float> temperature_;
-  std::vector<float> base_;
+  // Immutable after construction (the still part for the whole process).
+  const StillPart& still_;
+  const radiometric::SurfaceResponse skin_;
+  const radiometric::SurfaceResponse clothes_;
 };
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "sim/radiometric_model.h"
+
 namespace kt::sim {
 
 inline constexpr int kFrameWidth = 384;
@@ -36,12 +38,35 @@ class FrameGenerator {
   virtual void Render(const SceneState& state, uint16_t* pixels) const = 0;
 };
 
-// A room (about 22 degrees) with a person (34 degrees skin) walking slowly to
-// and fro, a hot mug (90 degrees) on a desk and a cold pack (5 degrees) on the wall.
+// A rectangle of the full sensor frame: columns left..right-1, rows
+// top..bottom-1, top row first.
+struct SceneRect {
+  int left, top, right, bottom;
+  constexpr bool Contains(int x, int y) const {
+    return x >= left && x < right && y >= top && y < bottom;
+  }
+};
+
+// The default scene: a room (about 22 degrees) with a person (34 degrees skin)
+// walking slowly to and fro, a hot mug (90 degrees) on a desk and a cold pack
+// (5 degrees) on the wall. Every surface is a blackbody except two on a panel
+// heated to kHeatedPanelC, up on the wall to the right where the person never
+// walks: a painted patch (emissivity 0.95) and a polished metal plate
+// (emissivity 0.10), both reflecting the room at kRoomC. Uncorrected, the
+// patch reads a little low and the plate near the room: the emissivity trap.
+inline constexpr double kRoomC = 22.0;
+inline constexpr double kHeatedPanelC = 60.0;
+inline constexpr double kPaintedPatchEmissivity = 0.95;
+inline constexpr double kPolishedPlateEmissivity = 0.10;
+inline constexpr SceneRect kPaintedPatchRect{288, 14, 328, 54};
+inline constexpr SceneRect kPolishedPlateRect{336, 14, 376, 54};
 std::shared_ptr<FrameGenerator> MakeDefaultScene();
 
-// Every pixel sees the same temperature (a blackbody filling the view).
+// Every pixel sees the same surface: a blackbody at `celsius` filling the
+// view, or a surface of any emissivity reflecting surroundings at
+// `reflected_c`. Temperatures within radiometric::kMinSceneC..kMaxSceneC.
 std::shared_ptr<FrameGenerator> MakeUniformScene(double celsius);
+std::shared_ptr<FrameGenerator> MakeUniformScene(const radiometric::Surface& surface);
 
 // Pixel p of the frame (top row first, left to right) reads raw code
 // p mod 16384, so every code 0..16383 appears; the same in every frame.

@@ -37,6 +37,8 @@ TEST(SimHostExports, ControlTheDefaultDriversCameras) {
   EXPECT_EQ(KolThermoHost_SimTriggerPulse(7), 1);
   EXPECT_EQ(KolThermoHost_SimSetScene(7, KOLTHERMO_SIM_SCENE_UNIFORM, 37.0f), 1);
   EXPECT_EQ(KolThermoHost_SimSetScene(7, KOLTHERMO_SIM_SCENE_DEFAULT, 0.0f), 1);
+  EXPECT_EQ(KolThermoHost_SimSetUniformSurface(7, 80.0f, 0.9f, 20.0f), 1);
+  EXPECT_EQ(KolThermoHost_SimSetUniformSurface(7, -40.0f, 1.0f, 250.0f), 1);
   for (int fault = KOLTHERMO_SIM_FAULT_SHORT_FRAMES;
        fault <= KOLTHERMO_SIM_FAULT_FAIL_REGISTER_READS; ++fault) {
     EXPECT_EQ(KolThermoHost_SimSetFault(7, fault, 0), 1) << fault;
@@ -48,6 +50,19 @@ TEST(SimHostExports, ControlTheDefaultDriversCameras) {
   EXPECT_EQ(KolThermoHost_SimSetScene(7, KOLTHERMO_SIM_SCENE_UNIFORM, 300.0f), 0);
   EXPECT_EQ(KolThermoHost_SimSetScene(7, KOLTHERMO_SIM_SCENE_UNIFORM, std::nanf("")), 0);
   EXPECT_EQ(KolThermoHost_SimSetScene(7, 5, 20.0f), 0);
+  struct BadSurface {
+    float celsius, emissivity, reflected_c;
+  };
+  for (const BadSurface& bad :
+       {BadSurface{80.0f, 0.0f, 20.0f}, BadSurface{80.0f, -0.5f, 20.0f},
+        BadSurface{80.0f, 1.01f, 20.0f}, BadSurface{80.0f, std::nanf(""), 20.0f},
+        BadSurface{300.0f, 0.9f, 20.0f}, BadSurface{80.0f, 0.9f, -41.0f},
+        BadSurface{std::nanf(""), 0.9f, 20.0f},
+        BadSurface{80.0f, 0.9f, std::numeric_limits<float>::infinity()}}) {
+    EXPECT_EQ(KolThermoHost_SimSetUniformSurface(7, bad.celsius, bad.emissivity, bad.reflected_c),
+              0)
+        << bad.celsius << " " << bad.emissivity << " " << bad.reflected_c;
+  }
   EXPECT_EQ(KolThermoHost_SimSetFrameRate(7, -1.0), 0);
   EXPECT_EQ(KolThermoHost_SimSetFrameRate(7, std::numeric_limits<double>::infinity()), 0);
   EXPECT_EQ(KolThermoHost_SimSetInternalTemperature(7, std::nanf("")), 0);
@@ -58,6 +73,7 @@ TEST(SimHostExports, ControlTheDefaultDriversCameras) {
     EXPECT_EQ(KolThermoHost_SimUnplug(slot), 0);
     EXPECT_EQ(KolThermoHost_SimReplug(slot), 0);
     EXPECT_EQ(KolThermoHost_SimTriggerPulse(slot), 0);
+    EXPECT_EQ(KolThermoHost_SimSetUniformSurface(slot, 80.0f, 0.9f, 20.0f), 0);
     EXPECT_EQ(KolThermoHost_SimGetInternalTemperature(slot, &celsius), 0);
   }
 

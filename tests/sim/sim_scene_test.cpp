@@ -72,6 +72,33 @@ TEST(SimScenes, UniformSceneReadsItsTemperatureWithZeroMeanNoise) {
   EXPECT_EQ(std::count(pixels.begin(), pixels.end(), rm::RawCode(37.0, 33.7)), kFramePixels);
 }
 
+// A surface that is not a blackbody reads as the blackbody sending the same
+// band radiance, eps * L(T) + (1 - eps) * L(reflected), also on a sensor far
+// from its reference temperature, where the drift term must follow the
+// temperature the sensor sees rather than the surface's.
+TEST(SimScenes, UniformSurfaceReadsTheBlackbodyOfTheRadianceItSends) {
+  const rm::Surface surfaces[] = {
+      {80.0, 0.90, 20.0},   // reads low
+      {150.0, 0.50, 40.0},  // far lower
+      {20.0, 0.30, 90.0},   // hotter surroundings: reads high
+      {60.0, 1.00, -40.0},  // a blackbody reflects nothing
+      {45.0, 0.20, 45.0},   // surroundings as warm as the surface: no contrast
+  };
+  SceneState state;
+  state.noise = false;
+  state.internal_c = 0.0;
+  std::vector<uint16_t> pixels(kFramePixels);
+  for (const rm::Surface& surface : surfaces) {
+    MakeUniformScene(surface)->Render(state, pixels.data());
+    const double seen = rm::SceneTemperature(pixels[kFramePixels / 2], state.internal_c);
+    const double sent = surface.emissivity * rm::BandRadiance(surface.celsius) +
+                        (1.0 - surface.emissivity) * rm::BandRadiance(surface.reflected_c);
+    // Rounding to a code: half a code's worth of radiance.
+    EXPECT_NEAR(rm::BandRadiance(seen), sent, 0.5 / rm::CodesPerRadiance())
+        << surface.celsius << " " << surface.emissivity << " " << surface.reflected_c;
+  }
+}
+
 TEST(SimScenes, DefaultSceneHoldsItsObjectsAndThePersonMoves) {
   const auto scene = MakeDefaultScene();
   SceneState state;

@@ -42,7 +42,7 @@ std::vector<uint8_t> Encode(tw::Layout layout, int32_t sub_tables = 1, int32_t l
 }
 
 // The raw codes the curve covers at the reference internal temperature
-// (2000..12005 for the current curve), computed here from the model itself.
+// (2000..14800 for the current curve), computed here from the model itself.
 int32_t FirstCurveCode() {
   return static_cast<int32_t>(std::ceil(model::Raw(model::kMinSceneC, model::kReferenceInternalC)));
 }
