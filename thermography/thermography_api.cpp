@@ -1,12 +1,16 @@
 // The exported C functions of the thermography library.
 #include <cmath>
+#include <memory>
 
+#include "correction_table.h"
+#include "frame_correction.h"
 #include "kolthermo/kolthermo_thermography.h"
 #include "object_temperature.h"
 
 namespace {
 
-using kt::thermography::ObjectCorrection;
+namespace thermo = kt::thermography;
+using thermo::ObjectCorrection;
 
 // The correction for `params`, and the code to return when there is none.
 std::optional<ObjectCorrection> CorrectionFor(const KolThermoObjectParams& params, int& code) {
@@ -47,22 +51,15 @@ KolThermoObjectTemperatures(const float* measured_c, float* object_c, int count,
   const auto correction = CorrectionFor(*params, code);
   // Bad parameters fail the whole frame before any pixel is written.
   if (!correction) return code;
-  int failed = 0;
-  for (int i = 0; i < count; ++i) {
-    const float measured = measured_c[i];
-    if (measured == KOLTHERMO_THERMO_NO_TEMPERATURE) {
-      object_c[i] = KOLTHERMO_THERMO_NO_TEMPERATURE;
-      continue;
-    }
-    const auto object =
-        std::isfinite(measured) ? correction->ObjectCelsius(measured) : std::nullopt;
-    if (object) {
-      object_c[i] = static_cast<float>(*object);
-    } else {
-      object_c[i] = KOLTHERMO_THERMO_NO_TEMPERATURE;
-      ++failed;
-    }
+  // A frame goes through the interpolation table of the parameters (cached
+  // across calls); a few values are cheaper through the exact inverse.
+  std::shared_ptr<const thermo::CorrectionTable> table;
+  if (count >= thermo::kTableWorthwhile) {
+    table = thermo::CorrectionTableFor(
+        {params->emissivity, params->reflected_c, params->transmission, params->atmosphere_c},
+        *correction);
   }
+  const int failed = thermo::CorrectValues(*correction, table.get(), measured_c, object_c, count);
   if (failed_count != nullptr) *failed_count = failed;
   return failed == 0 ? KOLTHERMO_THERMO_OK : KOLTHERMO_THERMO_OUT_OF_RANGE;
 }

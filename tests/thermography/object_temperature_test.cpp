@@ -2,6 +2,7 @@
 // and the refusals of the C functions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -139,6 +140,42 @@ TEST(ObjectTemperatures, FramePassesNoTemperatureAndMarksFailedPixels) {
   float clean[] = {-999.0f, 36.5f};
   EXPECT_EQ(KolThermoObjectTemperatures(clean, clean, 2, &params, nullptr), KOLTHERMO_THERMO_OK);
   EXPECT_EQ(clean[1], expected_36);
+}
+
+// A frame goes through an interpolation table: over a dense sweep of measured
+// temperatures it must agree with the exact single-value path to well under
+// 0.01 C, and fail exactly where that path fails (cold and hot ends of what
+// a low emissivity can correct included).
+TEST(ObjectTemperatures, FrameAgreesWithTheExactPathOverADenseSweep) {
+  const KolThermoObjectParams cases[] = {
+      {0.95f, 25.0f, 1.0f, 20.0f}, {0.1f, 20.0f, 1.0f, 20.0f},  {0.1f, 250.0f, 1.0f, 20.0f},
+      {0.3f, -30.0f, 1.0f, 20.0f}, {0.5f, 150.0f, 0.8f, 35.0f}, {1.0f, 20.0f, 0.4f, -20.0f},
+      {0.05f, 20.0f, 1.0f, 20.0f},
+  };
+  std::vector<float> sweep;
+  for (int i = 0; - 40.0 + 0.0137 * i <= 250.0; ++i) {
+    sweep.push_back(static_cast<float>(-40.0 + 0.0137 * i));
+  }
+  for (const auto& p : cases) {
+    std::vector<float> frame(sweep.size());
+    int failed = -1;
+    KolThermoObjectTemperatures(sweep.data(), frame.data(), static_cast<int>(sweep.size()), &p,
+                                &failed);
+    int exact_failed = 0;
+    double worst = 0.0;
+    for (std::size_t i = 0; i < sweep.size(); ++i) {
+      float exact = -999.0f;
+      if (KolThermoObjectTemperature(sweep[i], &p, &exact) != KOLTHERMO_THERMO_OK) {
+        ++exact_failed;
+        ASSERT_EQ(frame[i], -999.0f) << "eps " << p.emissivity << " measured " << sweep[i];
+        continue;
+      }
+      ASSERT_NE(frame[i], -999.0f) << "eps " << p.emissivity << " measured " << sweep[i];
+      worst = std::max(worst, std::fabs(static_cast<double>(frame[i]) - exact));
+    }
+    EXPECT_EQ(failed, exact_failed) << "eps " << p.emissivity;
+    EXPECT_LT(worst, 0.002) << "eps " << p.emissivity << " refl " << p.reflected_c;
+  }
 }
 
 TEST(ObjectTemperatures, RefusedFramesAreNotWritten) {
