@@ -46,6 +46,21 @@ void BM_ObjectTemperaturesFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ObjectTemperaturesFrame);
 
+void BM_BoxStatisticsFrame(benchmark::State& state) {
+  const std::vector<float> frame = Scene();
+  KolThermoMeasurement measurement{};
+  measurement.region = {KOLTHERMO_REGION_BOX, 0, 0, kWidth, kHeight, 0, 0, 0};
+  for (auto _ : state) {
+    KolThermoStats stats{};
+    if (KolThermoMeasure(frame.data(), kWidth, kHeight, &measurement, &stats) !=
+        KOLTHERMO_THERMO_OK) {
+      state.SkipWithError("measurement failed");
+    }
+    benchmark::DoNotOptimize(stats);
+  }
+}
+BENCHMARK(BM_BoxStatisticsFrame);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -30,8 +30,8 @@ results=$build/results
 # Debian's interpreter: python3-opencv and python3-numpy install for it.
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3
-benches=(device display colour thermal frame_fetch sim save recording thermography_palette)
-benches+=(thermography_files)
+benches=(device display colour thermal frame_fetch sim save recording thermography)
+benches+=(thermography_palette thermography_files)
 
 if ((!report_only)); then
   scripts/install-deps.sh --native --perf

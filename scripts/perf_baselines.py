@@ -20,7 +20,12 @@ has to have the camera's size, type and range.
       automatic range; cv2.equalizeHist before the colour map, against its
       histogram equalisation;
   (e) a float temperature TIFF with tifffile.imwrite, against
-      KolThermoWriteCelsiusTiff (a new file each time for both).
+      KolThermoWriteCelsiusTiff (a new file each time for both);
+  (f) thermography with numpy on a float32 temperature frame like the
+      thermography benchmark's: the object correction as the vectorised
+      formula with np.interp on a band-radiance table, and the statistics of
+      the whole frame as min, max, argmin, argmax, mean and std in float64
+      (-999.0 masked out).
 
 Each baseline is timed with time.perf_counter around one call, many times; the
 median is kept. With --results, our figures are read from the Google Benchmark
@@ -59,6 +64,44 @@ def make_celsius_frame():
     scene[81:260, 151:230] = 34.0
     scene[41:70, 301:340] = 85.0
     return (scene + rng.normal(0.0, 0.05, scene.shape)).astype(np.float32)
+
+
+def make_temperatures():
+    """A 20..30 C room with an 80 C object and noise, float32, as the
+    thermography benchmark's."""
+    rng = np.random.default_rng(5)
+    rows, cols = np.mgrid[0:HEIGHT, 0:WIDTH]
+    celsius = 20.0 + 10.0 * cols / WIDTH
+    celsius[(rows > 80) & (rows < 260) & (cols > 150) & (cols < 230)] = 80.0
+    return (celsius + rng.normal(0.0, 0.08, celsius.shape)).astype(np.float32)
+
+
+def band_radiance(celsius):
+    """Planck's law over 8..14 um (64-point Gauss-Legendre), W m^-2 sr^-1."""
+    nodes, weights = np.polynomial.legendre.leggauss(64)
+    um, weights = 11.0 + 3.0 * nodes, 3.0 * weights
+    kelvin = np.asarray(celsius, dtype=np.float64)[..., None] + 273.15
+    return (weights * 1.191042972397188e8 / (um**5 * np.expm1(1.438776877503934e4 / (um * kelvin)))
+            ).sum(-1)
+
+
+def numpy_thermography(repeats):
+    """Median µs of the object correction and of the whole-frame statistics."""
+    frame = make_temperatures()
+    grid = np.arange(-100.0, 500.5, 0.5)
+    radiance = band_radiance(grid)
+    emissivity, reflected = 0.9, (1.0 - 0.9) * band_radiance(20.0)
+
+    def correct():
+        seen = np.interp(frame, grid, radiance)
+        return np.interp((seen - reflected) / emissivity, radiance, grid).astype(np.float32)
+
+    def statistics():
+        values = frame[frame != -999.0].astype(np.float64)
+        return (values.min(), values.max(), values.argmin(), values.argmax(), values.mean(),
+                values.std())
+
+    return median_us(correct, repeats), median_us(statistics, repeats)
 
 
 def median_us(work, repeats):
@@ -113,6 +156,7 @@ def main():
         "opencv_celsius_colour_us": None,
         "opencv_celsius_equalised_us": None,
     }
+    out["numpy_correction_us"], out["numpy_statistics_us"] = numpy_thermography(args.repeats)
     try:
         import cv2
 
@@ -186,6 +230,12 @@ def main():
                     out["opencv_celsius_equalised_us"]),
             compare("float °C TIFF of a frame", "BM_WriteCelsiusTiff/real_time",
                     "tifffile.imwrite of the float32 array", out["tifffile_write_us"]),
+            compare("object correction", "BM_ObjectTemperaturesFrame",
+                    "numpy: np.interp to radiance, formula, np.interp back",
+                    out["numpy_correction_us"]),
+            compare("box statistics, whole frame", "BM_BoxStatisticsFrame",
+                    "numpy: min, max, argmin, argmax, mean, std (float64)",
+                    out["numpy_statistics_us"]),
         ]
         encoders = []
         for number in range(10):

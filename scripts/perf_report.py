@@ -58,6 +58,13 @@ AREAS = [
       ("BM_DrawDoubleSize/0", "Draw into a double-size window, rows flipped (order 0)", None),
       ("BM_DrawDoubleSize/1", "Draw into a double-size window, plain copy (order 1)", None),
       ("BM_ResampleDoubleSize", "Nearest-neighbour resample to double size alone", None)]),
+    ("Thermography", "kolthermo_thermography_bench",
+     "One 384 x 288 temperature frame (a 20..30 °C room with an 80 °C object and noise) "
+     "through the companion library's C functions.",
+     [("BM_ObjectTemperaturesFrame",
+       "Object correction of the frame (emissivity 0.9; its table cached)", 50.0),
+      ("BM_BoxStatisticsFrame",
+       "Box statistics over the whole frame (min, max and where, mean, stddev)", 20.0)]),
     ("Simulated camera", "kolthermo_sim_bench",
      "Render, noise, fixed pattern and copy of one frame; 240 fps would leave 4167 µs.",
      [("BM_SimFrameRead", "Simulated camera: produce and read one frame", None)]),

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "band_radiance.h"
 #include "radiance_model.h"
@@ -107,7 +108,9 @@ double ChooseStep(const ObjectRadiance& object) {
 }
 
 bool SameKey(const ObjectParamsKey& a, const ObjectParamsKey& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  // The parameters were checked finite, so plain equality is exact.
+  return a.emissivity == b.emissivity && a.reflected_c == b.reflected_c &&
+         a.transmission == b.transmission && a.atmosphere_c == b.atmosphere_c;
 }
 
 }  // namespace
@@ -141,7 +144,8 @@ std::unique_ptr<const CorrectionTable> BuildCorrectionTable(const ObjectParamsKe
   }
   table->pairs.resize(table->value.size());
   for (std::size_t i = 0; i < table->value.size(); ++i) {
-    table->pairs[i] = {table->value[i], table->slope[i]};
+    const float pair[2] = {table->value[i], table->slope[i]};
+    std::memcpy(&table->pairs[i], pair, sizeof pair);
   }
   return table;
 }
@@ -164,7 +168,12 @@ std::shared_ptr<const CorrectionTable> CorrectionTableFor(const ObjectParamsKey&
       if (slot.table && SameKey(slot.key, params)) return slot.table;
     }
   }
-  std::shared_ptr<const CorrectionTable> table = BuildCorrectionTable(params, exact);
+  std::shared_ptr<const CorrectionTable> table;
+  try {
+    table = BuildCorrectionTable(params, exact);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // the caller takes the exact path
+  }
   const std::lock_guard<std::mutex> lock(mutex);
   for (const Slot& slot : slots) {
     if (slot.table && SameKey(slot.key, params)) return slot.table;

@@ -3,7 +3,6 @@
 // loop of a frame: linear interpolation between exact nodes.
 #pragma once
 
-#include <array>
 #include <memory>
 #include <vector>
 
@@ -24,8 +23,9 @@ struct CorrectionTable {
   float steps_per_degree = 1.0f;
   std::vector<float> value;  // object temperature at each node
   std::vector<float> slope;  // value[i + 1] - value[i]; 0 at the last node
-  // The same, node by node {value, slope}, for loops that fetch both at once.
-  std::vector<std::array<float, 2>> pairs;
+  // The same, node by node: the bytes of {value, slope} in one 8-byte word,
+  // for loops that fetch both with one load.
+  std::vector<double> pairs;
 };
 
 // Builds the table; `exact` is the correction of the same parameters (which
@@ -34,8 +34,9 @@ std::unique_ptr<const CorrectionTable> BuildCorrectionTable(const ObjectParamsKe
                                                             const ObjectCorrection& exact);
 
 // The table of `params` from a small process-wide cache of the most recent
-// parameter sets (built on a miss). Safe to call from any thread; the table
-// stays valid for as long as the caller holds it.
+// parameter sets (built on a miss; null when there is no memory for it).
+// Safe to call from any thread; the table stays valid for as long as the
+// caller holds it.
 std::shared_ptr<const CorrectionTable> CorrectionTableFor(const ObjectParamsKey& params,
                                                           const ObjectCorrection& exact);
 

@@ -52,8 +52,8 @@ KT_THERMO_TARGET_AVX2 int InterpolateAvx2(const CorrectionTable& table, const fl
   const __m256 first = _mm256_set1_ps(table.first_c);
   const __m256 last = _mm256_set1_ps(table.last_c);
   const __m256 scale = _mm256_set1_ps(table.steps_per_degree);
-  const auto* pairs = reinterpret_cast<const double*>(table.pairs.data());
-  int left = 0;
+  const double* pairs = table.pairs.data();
+  __m256i taken = _mm256_setzero_si256();
   int i = 0;
   for (; i + 8 <= count; i += 8) {
     const __m256 measured = _mm256_loadu_ps(in + i);
@@ -64,26 +64,27 @@ KT_THERMO_TARGET_AVX2 int InterpolateAvx2(const CorrectionTable& table, const fl
         _mm256_and_ps(_mm256_mul_ps(_mm256_sub_ps(measured, first), scale), inside);
     const __m256i node = _mm256_cvttps_epi32(position);
     const __m256 fraction = _mm256_sub_ps(position, _mm256_cvtepi32_ps(node));
-    // Each node's value and slope are one 64-bit pair: two gathers of four
-    // pairs, then the values and the slopes sorted back into pixel order.
+    // Each node's value and slope are one 64-bit pair, fetched by plain loads
+    // (quicker than the gather instruction here). shuffle_ps then picks the
+    // values and the slopes within each 128-bit half: with pixels 0 1 4 5 in
+    // `a` and 2 3 6 7 in `b`, they come out in pixel order.
     alignas(32) int index[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(index), node);
-    const __m256d low =
-        _mm256_set_pd(pairs[index[3]], pairs[index[2]], pairs[index[1]], pairs[index[0]]);
-    const __m256d high =
-        _mm256_set_pd(pairs[index[7]], pairs[index[6]], pairs[index[5]], pairs[index[4]]);
-    const __m256 a = _mm256_castpd_ps(low), b = _mm256_castpd_ps(high);
-    // shuffle_ps works within 128-bit halves: pixels 0 1 4 5 | 2 3 6 7.
-    const __m256 value_mixed = _mm256_shuffle_ps(a, b, 0x88);
-    const __m256 slope_mixed = _mm256_shuffle_ps(a, b, 0xDD);
-    const __m256 value =
-        _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(value_mixed), 0xD8));
-    const __m256 slope =
-        _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(slope_mixed), 0xD8));
+    const __m256 a = _mm256_castpd_ps(
+        _mm256_set_pd(pairs[index[5]], pairs[index[4]], pairs[index[1]], pairs[index[0]]));
+    const __m256 b = _mm256_castpd_ps(
+        _mm256_set_pd(pairs[index[7]], pairs[index[6]], pairs[index[3]], pairs[index[2]]));
+    const __m256 value = _mm256_shuffle_ps(a, b, 0x88);
+    const __m256 slope = _mm256_shuffle_ps(a, b, 0xDD);
     const __m256 object = _mm256_fmadd_ps(fraction, slope, value);
     _mm256_storeu_ps(out + i, _mm256_blendv_ps(measured, object, inside));
-    left += 8 - __builtin_popcount(static_cast<unsigned>(_mm256_movemask_ps(inside)));
+    // The mask's lanes are -1 where a pixel was interpolated.
+    taken = _mm256_sub_epi32(taken, _mm256_castps_si256(inside));
   }
+  alignas(32) int lanes[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), taken);
+  int left = i;
+  for (const int lane : lanes) left -= lane;
   return left + InterpolatePlain(table, in + i, out + i, count - i);
 }
 #endif

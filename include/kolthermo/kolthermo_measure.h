@@ -6,7 +6,8 @@
  * row; (x, y) = (0, 0) is its first value and x counts along a row. Whether
  * that first row is the top of the picture is the caller's choice (the
  * command-line tool and the Python package hand over top row first).
- * -999.0 (no temperature) never takes part in a statistic.
+ * -999.0 (no temperature) never takes part in a statistic, nor does a value
+ * that is not finite. A frame may hold at most INT_MAX pixels.
  *
  * The functions keep no state and may be called from any thread at once.
  * This header is plain C99 and may be included from C and C++.
@@ -66,7 +67,8 @@ typedef struct KolThermoStats {
 /* Measures one region of a frame. On success fills *stats and returns
  * KOLTHERMO_THERMO_OK; otherwise returns a code and leaves *stats alone:
  * INVALID_ARGUMENT (null pointer, bad kind or alarm, bad object parameters,
- * frame size below 1), OUTSIDE_FRAME, EMPTY_REGION. */
+ * frame size below 1, no memory for the region), OUTSIDE_FRAME,
+ * EMPTY_REGION. */
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL
 KolThermoMeasure(const float* temperatures_c, int width, int height,
                  const KolThermoMeasurement* measurement, KolThermoStats* stats);

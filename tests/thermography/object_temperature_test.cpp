@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "kolthermo/kolthermo_thermography.h"
@@ -176,6 +178,35 @@ TEST(ObjectTemperatures, FrameAgreesWithTheExactPathOverADenseSweep) {
     EXPECT_EQ(failed, exact_failed) << "eps " << p.emissivity;
     EXPECT_LT(worst, 0.002) << "eps " << p.emissivity << " refl " << p.reflected_c;
   }
+}
+
+// Threads correcting frames with more parameter sets than the library keeps
+// tables for, so tables are built, shared and evicted while in use.
+TEST(ObjectTemperatures, ThreadsShareAndEvictTables) {
+  std::vector<float> frame(4096);
+  for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = 10.0f + 0.01f * static_cast<float>(i);
+  std::vector<KolThermoObjectParams> params;
+  for (int k = 0; k < 12; ++k) params.push_back({0.5f + 0.04f * k, 20.0f, 1.0f, 20.0f});
+  std::vector<std::vector<float>> expected(params.size(), std::vector<float>(frame.size()));
+  for (std::size_t k = 0; k < params.size(); ++k) {
+    KolThermoObjectTemperatures(frame.data(), expected[k].data(), static_cast<int>(frame.size()),
+                                &params[k], nullptr);
+  }
+  std::vector<std::thread> threads;
+  std::atomic<int> mismatches{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      std::vector<float> out(frame.size());
+      for (int round = 0; round < 6; ++round) {
+        const std::size_t k = static_cast<std::size_t>(t * 5 + round * 7) % params.size();
+        KolThermoObjectTemperatures(frame.data(), out.data(), static_cast<int>(frame.size()),
+                                    &params[k], nullptr);
+        if (out != expected[k]) ++mismatches;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 TEST(ObjectTemperatures, RefusedFramesAreNotWritten) {
