@@ -100,8 +100,8 @@ void EqualisedTable(const float* temperatures, size_t count, const CodeRule& bin
   for (size_t b = 0; b < kHistogramBins; ++b) {
     if (histogram[b] == 0) continue;
     below += histogram[b];
-    const auto share = static_cast<size_t>(static_cast<double>(below - first) * per_pixel + 0.5);
-    table.colours[b] = colours[std::min<size_t>(share, kPaletteEntries - 1)];
+    const long share = std::lround(static_cast<double>(below - first) * per_pixel);
+    table.colours[b] = colours[std::min<long>(share, kPaletteEntries - 1)];
   }
 }
 

@@ -34,7 +34,11 @@ std::vector<float> Interior(double low, double high, double step, size_t limit) 
   for (double k = std::ceil(low / step); k * step <= high && values.size() <= limit; k += 1.0) {
     const double v = k * step;
     if (v - low < kEndClearance * step || high - v < kEndClearance * step) continue;
-    values.push_back(static_cast<float>(v));
+    // A range a few floats wide has steps finer than a float: keep only
+    // values that stay strictly between the ends and their neighbours.
+    const auto value = static_cast<float>(v);
+    if (value <= low || value >= high || (!values.empty() && value <= values.back())) continue;
+    values.push_back(value);
   }
   return values;
 }

@@ -65,7 +65,8 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoPaletteColors(int palett
 /* Colours a frame into `rgb` (width * height * 3 bytes). *used_low_c and
  * *used_high_c (either may be NULL) get the range the colours stand for: the
  * manual range, or the frame's minimum and maximum. A frame without any
- * temperature is drawn black and returns KOLTHERMO_THERMO_EMPTY_REGION. */
+ * temperature is drawn black and returns KOLTHERMO_THERMO_EMPTY_REGION (the
+ * range then reads -999.0). NaN and infinities count as no temperature. */
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoColorize(
     const float* temperatures_c, int width, int height, const KolThermoColorOptions* options,
     unsigned char* rgb, float* used_low_c, float* used_high_c);

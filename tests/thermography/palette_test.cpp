@@ -260,9 +260,11 @@ TEST(ScaleLabels, AreTheRangeEndsAndRoundValuesBetween) {
     float low, high;
     int capacity;
   };
-  const Case cases[] = {{20.0f, 30.0f, 8},    {23.47f, 38.91f, 8}, {-12.3f, 104.6f, 8},
-                        {0.0f, 0.37f, 8},     {-40.0f, 250.0f, 3}, {21.1f, 21.2f, 2},
-                        {1000.0f, 2.5e5f, 6}, {36.9f, 37.0f, 8}};
+  const Case cases[] = {{20.0f, 30.0f, 8},    {23.47f, 38.91f, 8},
+                        {-12.3f, 104.6f, 8},  {0.0f, 0.37f, 8},
+                        {-40.0f, 250.0f, 3},  {21.1f, 21.2f, 2},
+                        {1000.0f, 2.5e5f, 6}, {36.9f, 37.0f, 8},
+                        {-3e38f, 3e38f, 8},   {1.0f, std::nextafter(1.0f, 2.0f), 8}};
   for (const Case& c : cases) {
     std::vector<float> values(c.capacity, NAN);
     int count = -1;
@@ -272,6 +274,7 @@ TEST(ScaleLabels, AreTheRangeEndsAndRoundValuesBetween) {
     ASSERT_LE(count, c.capacity);
     EXPECT_EQ(values[0], c.low);
     EXPECT_EQ(values[count - 1], c.high);
+    for (int i = 1; i < count; ++i) EXPECT_LT(values[i - 1], values[i]) << "at " << i;
     if (count < 4) continue;
     // The labels are floats: the step is read to three digits.
     const double raw_step = double(values[2]) - values[1];
