@@ -123,7 +123,7 @@ std::unique_ptr<const CorrectionTable> BuildCorrectionTable(const ObjectParamsKe
                               (1.0 - transmission) * BandRadianceAtCelsius(params.atmosphere_c)};
   const double step = ChooseStep(object);
   NodeRange nodes = ValidNodes(object, step);
-  // The model's radiance differs from the exact integral by about 1e-9, which
+  // The model's radiance differs from the exact integral by about 1e-11, which
   // a low emissivity magnifies near the cold end: the exact path has the last
   // word on the end nodes, and every measured value between two accepted
   // nodes is accepted too (the object radiance grows with it).

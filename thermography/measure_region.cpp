@@ -55,17 +55,21 @@ void EllipseRuns(int x, int y, int w, int h, std::vector<Run>& runs) {
 }  // namespace
 
 std::vector<Run> LinePoints(int x0, int y0, int x1, int y1) {
-  const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+  // 64-bit: the differences of two coordinates of a very wide frame, and
+  // twice the error term, need more than an int.
+  const std::int64_t dx = std::abs(static_cast<std::int64_t>(x1) - x0);
+  const std::int64_t dy = -std::abs(static_cast<std::int64_t>(y1) - y0);
   const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
   std::vector<Run> points;
   points.reserve(static_cast<std::size_t>(std::max(dx, -dy)) + 1);
-  // err is dx * (distance of the next point below the line) - dy * (...),
-  // kept in integers; a step along an axis when it brings the point nearer.
-  int err = dx + dy;
+  // err = (distance from the ideal line of the point diagonally ahead) times
+  // the line's length, in integers: each axis steps when that brings the
+  // next point nearer to the line.
+  std::int64_t err = dx + dy;
   for (;;) {
     points.push_back({x0, y0, 1});
     if (x0 == x1 && y0 == y1) break;
-    const int twice = 2 * err;
+    const std::int64_t twice = 2 * err;
     if (twice >= dy) {
       err += dy;
       x0 += sx;
