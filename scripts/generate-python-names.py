@@ -3,10 +3,11 @@
 
 The Python package takes every named number of the C interface (parameter
 ids, still formats, recording modes, event codes, window messages, the host
-window's results and the simulator's faults and scenes) and the event code
-descriptions of KolThermoCodeName from this generated module, so the headers
-stay the only place where they are written down. Run it after changing
-include/kolthermo/kolthermo.h or kolthermo_host.h and commit the result; the
+window's results, the simulator's faults and scenes, and the thermography
+library's result codes, regions, alarms, palettes, range and isotherm modes)
+and the event code descriptions of KolThermoCodeName from this generated
+module, so the headers stay the only place where they are written down. Run it
+after changing one of the HEADERS below and commit the result; the
 Python tests regenerate into a temporary file and fail when the committed
 module differs.
 
@@ -21,7 +22,14 @@ import sys
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-HEADERS = ("include/kolthermo/kolthermo.h", "include/kolthermo/kolthermo_host.h")
+HEADERS = (
+    "include/kolthermo/kolthermo.h",
+    "include/kolthermo/kolthermo_host.h",
+    "include/kolthermo/kolthermo_thermography.h",
+    "include/kolthermo/kolthermo_measure.h",
+    "include/kolthermo/kolthermo_palette.h",
+    "include/kolthermo/kolthermo_radiometric.h",
+)
 DEFAULT_OUTPUT = ROOT / "python" / "kolthermo" / "_names.py"
 
 # "#define KOLTHERMO_NAME 12 /* comment */": integer macros only, so that
@@ -38,7 +46,21 @@ CODE_NAME_FUNCTION = re.compile(
 CODE_CASE = re.compile(r'case KOLTHERMO_CODE_(?P<name>[A-Z0-9_]+):\s*return "(?P<text>[^"\\]*)";')
 DEFAULT_CASE = re.compile(r'default:\s*return "(?P<text>[^"\\]*)";')
 # Groups the package builds enums from; each must be present.
-REQUIRED_PREFIXES = ("CODE_", "PARAM_", "FORMAT_", "RECORD_", "MSG_", "SIM_FAULT_", "SIM_SCENE_")
+REQUIRED_PREFIXES = (
+    "CODE_",
+    "PARAM_",
+    "FORMAT_",
+    "RECORD_",
+    "MSG_",
+    "SIM_FAULT_",
+    "SIM_SCENE_",
+    "THERMO_",
+    "REGION_",
+    "ALARM_",
+    "PALETTE_",
+    "RANGE_",
+    "ISOTHERM_",
+)
 
 
 class HeaderError(Exception):

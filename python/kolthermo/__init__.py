@@ -5,11 +5,17 @@
         camera.preview()
         frame_id = camera.wait_frame()
         celsius = camera.temperature(frame_id)
+        objects = camera.temperature(frame_id, emissivity=0.95, reflected=20.0)
+
+kolthermo.thermography corrects, measures, colours and writes temperature
+frames held in numpy arrays.
 
 Set KOLTHERMO_LIBRARY to the library's path, or install libkolthermo.so.1
-where the system's loader finds it.
+where the system's loader finds it (KOLTHERMO_THERMOGRAPHY_LIBRARY and
+libkolthermo_thermography.so.1 for kolthermo.thermography).
 """
 
+from . import thermography
 from ._library import DEFAULT_LIBRARY_NAME, LIBRARY_ENV, dll_version, library, library_path
 from .camera import Camera
 from .constants import (
@@ -51,6 +57,7 @@ __all__ = [
     "library_path",
     "recording_mode_number",
     "save_format_number",
+    "thermography",
 ]
 
 __version__ = "1.0.0"

@@ -42,10 +42,12 @@ def _resolve(target: str) -> str:
     return resolved
 
 
-def _create_beside(target: str) -> str:
+def _create_beside(target: str, keep_extension: bool) -> str:
     folder, name = os.path.split(target)
+    # Writers that choose the format by the extension see the target's.
+    extension = os.path.splitext(name)[1] if keep_extension else ""
     for _ in range(_ATTEMPTS):
-        candidate = os.path.join(folder, f".{name}.{secrets.token_hex(8)}.tmp")
+        candidate = os.path.join(folder, f".{name}.{secrets.token_hex(8)}.tmp{extension}")
         try:
             flags = os.O_WRONLY | os.O_CREAT | os.O_EXCL | getattr(os, "O_BINARY", 0)
             fd = os.open(candidate, flags, 0o666)
@@ -82,12 +84,13 @@ def _target_unlocked(target: str) -> Iterator[None]:
 
 
 @contextlib.contextmanager
-def replacing(target: str) -> Iterator[str]:
-    """Yields the name of a new, empty file beside ``target``; when the block
-    ends normally the file is renamed over ``target`` (keeping the replaced
-    file's permissions), otherwise it is removed."""
+def replacing(target: str, keep_extension: bool = False) -> Iterator[str]:
+    """Yields the name of a new, empty file beside ``target`` (ending in the
+    target's extension when ``keep_extension``); when the block ends normally
+    the file is renamed over ``target`` (keeping the replaced file's
+    permissions), otherwise it is removed."""
     resolved = _resolve(target)
-    temporary = _create_beside(resolved)
+    temporary = _create_beside(resolved, keep_extension)
     try:
         yield temporary
         if sys.platform != "win32":  # durable before it replaces anything

@@ -18,19 +18,23 @@ def header_enum(
     base: Type[E] = enum.IntEnum,  # type: ignore[assignment]
     spellings: Optional[Mapping[str, str]] = None,
     leading: Sequence[Tuple[str, int]] = (),
+    skip: Sequence[str] = (),
 ) -> Type[E]:
     """An IntEnum ``name`` (defined in ``module``) of the KOLTHERMO_<prefix>* macros.
 
     Members are named without the prefix and come in header order. ``spellings``
     renames a member whose Python name is older than the header's name for it;
     ``leading`` members of the package's own come first. ``base`` may be a
-    member-less IntEnum subclass that brings methods.
+    member-less IntEnum subclass that brings methods. ``skip`` names macros
+    (without the prefix) that are counts or limits rather than members.
     """
     spellings = spellings or {}
     members = list(leading) + [
         (spellings.get(macro[len(prefix) :], macro[len(prefix) :]), value)
         for macro, value in vars(_names).items()
-        if macro.startswith(prefix) and isinstance(value, int)  # not CODE_NAMES
+        if macro.startswith(prefix)
+        and isinstance(value, int)  # not CODE_NAMES
+        and macro[len(prefix) :] not in skip
     ]
     made = base(name, members, module=module, qualname=name)  # type: ignore[call-overload]
     made.__doc__ = doc

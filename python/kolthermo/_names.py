@@ -66,6 +66,42 @@ SIM_SCENE_DEFAULT = 0  # a room with a person, a hot mug, a cold pack
 SIM_SCENE_UNIFORM = 1  # every pixel at `celsius` (-40 to 250)
 SIM_SCENE_ALL_CODES = 2  # pixel p (top row first) reads raw code p % 16384
 
+# include/kolthermo/kolthermo_thermography.h
+THERMO_OK = 0
+THERMO_INVALID_ARGUMENT = 1
+THERMO_OUT_OF_RANGE = 2
+
+# include/kolthermo/kolthermo_measure.h
+THERMO_OUTSIDE_FRAME = 3
+THERMO_EMPTY_REGION = 4
+REGION_SPOT = 0  # the disc of `radius` around (x, y)
+REGION_BOX = 1  # x, y, width, height
+REGION_ELLIPSE = 2  # the ellipse inscribed in that box
+REGION_LINE = 3  # (x, y) to (end_x, end_y), both included
+ALARM_OFF = 0
+ALARM_ABOVE = 1  # raised when the maximum is above alarm_c
+ALARM_BELOW = 2  # raised when the minimum is below alarm_c
+
+# include/kolthermo/kolthermo_palette.h
+THERMO_FONT_UNAVAILABLE = 5
+PALETTE_IRON = 0
+PALETTE_RAINBOW = 1  # the colour map of KolThermo_GetColor
+PALETTE_WHITE_HOT = 2
+PALETTE_BLACK_HOT = 3
+PALETTE_ARCTIC = 4
+PALETTE_LAVA = 5
+PALETTE_COUNT = 6
+RANGE_AUTO = 0  # the frame's minimum to its maximum
+RANGE_MANUAL = 1  # low_c to high_c; values beyond are clamped
+RANGE_HISTOGRAM = 2  # histogram equalisation over min..max
+ISOTHERM_OFF = 0
+ISOTHERM_ABOVE = 1  # t >= iso_low_c
+ISOTHERM_BELOW = 2  # t <= iso_high_c
+ISOTHERM_BETWEEN = 3  # iso_low_c <= t <= iso_high_c
+
+# include/kolthermo/kolthermo_radiometric.h
+THERMO_FILE_ERROR = 6
+
 # KolThermoCodeName: a short description of each event code.
 CODE_NAMES = {
     CODE_NO_FRAME_TO_SAVE: "no frame to save",

@@ -10,9 +10,11 @@ from typing import Any, Callable, List, Optional, Union
 import numpy as np
 
 from . import _files, _strings
+from ._correction import correct_in_place
 from ._header_enum import member_or_int
 from ._library import library
 from ._parameter import Parameter, flag, int32
+from ._thermography_common import optional_object_params
 from .constants import Param, RecordingMode, recording_mode_number, save_format_number
 from .enumeration import CameraInfo, list_cameras
 from .errors import CameraClosedError, EventCode, KolThermoError
@@ -370,13 +372,30 @@ class Camera:
         bgr = padded[:, : self.width * 3].reshape(self.height, self.width, 3)
         return np.ascontiguousarray(bgr[:, :, ::-1])
 
-    def temperature(self, frame_id: FrameId = None) -> np.ndarray:
+    def temperature(
+        self,
+        frame_id: FrameId = None,
+        *,
+        emissivity: Optional[float] = None,
+        reflected: Optional[float] = None,
+        transmission: Optional[float] = None,
+        atmosphere: Optional[float] = None,
+    ) -> np.ndarray:
         """Temperatures in degrees Celsius, ``float32`` (height, width); -999.0 where none.
 
-        Rows come in the same order as raw().
+        Without keywords these are the blackbody temperatures the library
+        reports. With an ``emissivity`` each pixel is corrected to the object's
+        temperature (``reflected`` defaults to 20 degrees, ``transmission`` to
+        1, ``atmosphere`` to the reflected temperature; see
+        thermography.correct); a pixel that cannot be corrected becomes -999.0.
+        Bad object parameters raise thermography.ThermographyError. Rows come
+        in the same order as raw().
         """
+        params = optional_object_params(emissivity, reflected, transmission, atmosphere)
         frame = np.empty((self.height, self.width), dtype=np.float32)
         self._fetch("KolThermo_GetTemperature", frame_id, frame)
+        if params is not None:
+            correct_in_place(frame, params)
         return frame
 
     # ---- temperature --------------------------------------------------------
