@@ -7,8 +7,12 @@
 
 // On x86-64 Linux the hot loops are built twice, for AVX2 and for any x86-64,
 // and the loader picks one; elsewhere (the Windows DLLs must run on any
-// processor) the baseline build only.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+// processor) the baseline build only. The loader picks through an ifunc
+// resolver that runs while the library is being relocated, before a
+// sanitizer's runtime is ready (ThreadSanitizer crashes there), so sanitizer
+// builds keep the baseline build too.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
+    !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
 #define KT_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KT_VECTOR_CLONES
