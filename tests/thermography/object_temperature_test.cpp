@@ -186,6 +186,7 @@ TEST(ObjectTemperatures, ThreadsShareAndEvictTables) {
   std::vector<float> frame(4096);
   for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = 10.0f + 0.01f * static_cast<float>(i);
   std::vector<KolThermoObjectParams> params;
+  params.reserve(12);
   for (int k = 0; k < 12; ++k) params.push_back({0.5f + 0.04f * k, 20.0f, 1.0f, 20.0f});
   std::vector<std::vector<float>> expected(params.size(), std::vector<float>(frame.size()));
   for (std::size_t k = 0; k < params.size(); ++k) {
@@ -193,6 +194,7 @@ TEST(ObjectTemperatures, ThreadsShareAndEvictTables) {
                                 &params[k], nullptr);
   }
   std::vector<std::thread> threads;
+  threads.reserve(4);
   std::atomic<int> mismatches{0};
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {

@@ -350,6 +350,7 @@ TEST_F(RadiometricTest, PictureSidesBeyondTheFormatAreRefused) {
 // file, whole (and the thread sanitizer sees no shared state).
 TEST_F(RadiometricTest, ThreadsWriteFilesAtOnce) {
   std::vector<std::thread> threads;
+  threads.reserve(4);
   std::vector<int> codes(4, -1);
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
