@@ -2,9 +2,9 @@
 
 The companion library (libkolthermo_thermography.so.1) stands beside
 libkolthermo and uses nothing of it. It is found like the core library: through
-the environment variable KOLTHERMO_THERMOGRAPHY_LIBRARY (a path) or else by
-name through the system's library search, and loaded on first use, so the rest
-of the package works without it.
+the environment variable KOLTHERMO_THERMOGRAPHY_LIBRARY (a path), else as the
+copy bundled in kolthermo/_lib, else by name through the system's library
+search, and loaded on first use, so the rest of the package works without it.
 
 Each function is declared the first time it is called. A library older than
 the package then fails only in the functions it lacks, with an OSError naming
@@ -14,9 +14,10 @@ the function, instead of refusing to load at all.
 from __future__ import annotations
 
 import ctypes
-import os
 import threading
 from typing import Dict, Optional
+
+from ._locate import library_location
 
 THERMOGRAPHY_LIBRARY_ENV = "KOLTHERMO_THERMOGRAPHY_LIBRARY"
 DEFAULT_THERMOGRAPHY_LIBRARY_NAME = "libkolthermo_thermography.so.1"
@@ -172,7 +173,7 @@ _functions: Dict[str, ctypes._CFuncPtr] = {}  # guarded by _lock; filled once pe
 
 def thermography_library_path() -> str:
     """The path or name the companion library is loaded from."""
-    return os.environ.get(THERMOGRAPHY_LIBRARY_ENV) or DEFAULT_THERMOGRAPHY_LIBRARY_NAME
+    return library_location(THERMOGRAPHY_LIBRARY_ENV, DEFAULT_THERMOGRAPHY_LIBRARY_NAME)
 
 
 def _load() -> ctypes.CDLL:
