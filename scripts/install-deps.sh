@@ -31,6 +31,7 @@ native_packages() {
     libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg \
     libcli11-dev libfreetype-dev fonts-dejavu-core \
     python3 python3-pytest python3-numpy python3-pil python3-tifffile
+  echo python3-pip python3-venv  # the Python wheel's install test
 }
 
 windows_packages() {
@@ -67,6 +68,7 @@ fuzz_packages() {
 
 python_packages() {
   echo python3 python3-pytest python3-numpy python3-pil python3-tifffile
+  echo python3-pip python3-venv  # the Python wheel's install test
 }
 
 want=()
