@@ -68,8 +68,17 @@ def main() -> None:
     python = venv / "bin" / "python"
     clean = {name: value for name, value in os.environ.items() if name not in UNSET}
     run(
-        [python, "-m", "pip", "install", "--no-index", "--no-deps",
-         "--disable-pip-version-check", "--no-cache-dir", wheel],
+        [
+            python,
+            "-m",
+            "pip",
+            "install",
+            "--no-index",
+            "--no-deps",
+            "--disable-pip-version-check",
+            "--no-cache-dir",
+            wheel,
+        ],
         env=clean,
     )
     run([python, "-c", EXAMPLE], env=clean, cwd=work)

@@ -5,7 +5,7 @@ from __future__ import annotations
 import ctypes
 import time
 import weakref
-from typing import Any, AsyncIterator, Callable, Iterator, List, Optional, Union
+from typing import Any, AsyncGenerator, Callable, Iterator, List, Optional, Union
 
 import numpy as np
 
@@ -263,9 +263,14 @@ class Camera:
         writable=False,
         to_python=lambda value: member_or_int(RecordingMode, value),
     )
-    previewing = Parameter(Param.PREVIEWING, "True while previewing.", writable=False, to_python=bool)
+    previewing = Parameter(
+        Param.PREVIEWING, "True while previewing.", writable=False, to_python=bool
+    )
     paused = Parameter(
-        Param.PAUSED, "True while paused (frames are not published).", writable=False, to_python=bool
+        Param.PAUSED,
+        "True while paused (frames are not published).",
+        writable=False,
+        to_python=bool,
     )
     recording = Parameter(
         Param.RECORDING, "True while a recording file is open.", writable=False, to_python=bool
@@ -408,7 +413,7 @@ class Camera:
 
     async def frames_async(
         self, count: Optional[int] = None, *, timeout: Optional[float] = 5.0, newest: bool = False
-    ) -> AsyncIterator[Frame]:
+    ) -> AsyncGenerator[Frame, None]:
         """``async for frame in camera.frames_async(...)``: frames() for asyncio.
 
         The window's descriptor is watched by the running loop (nothing
@@ -432,7 +437,7 @@ class Camera:
         finally:
             await batches.aclose()  # frees the window's reader now, not when collected
 
-    async def events(self) -> AsyncIterator[Message]:
+    async def events(self) -> AsyncGenerator[Message, None]:
         """``async for message in camera.events()``: FrameReady and CameraEvent messages."""
         async for message in self._message_window().messages():
             yield message
@@ -608,4 +613,3 @@ class Camera:
         if self.previewing and not self.paused:
             return self.wait_param(Param.RECORDING, lambda value: value == 0, timeout)
         return not self.recording
-

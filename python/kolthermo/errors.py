@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import enum
+from typing import List, Union
 
 from . import _names
 from ._header_enum import header_enum, member_or_int
@@ -37,13 +38,15 @@ class KolThermoError(Exception):
 
     ``code`` is the event code the call queued (an EventCode; EventCode.NONE
     when it queued none, as for a one-shot while previewing), ``function`` the
-    C function that failed.
+    C function that failed; ``codes`` every code the call queued, newest first.
     """
 
     def __init__(self, code: int, function: str, detail: str = "") -> None:
         self.code = EventCode.of(code)
         self.function = function
         self.detail = detail
+        # Every code the failed call queued, newest first (set by the Camera).
+        self.codes: List[Union[EventCode, int]] = [self.code]
         text = f"{function} failed: code {int(self.code)} ({self.code_name}, {describe(code)})"
         if detail:
             text += f": {detail}"

@@ -11,7 +11,7 @@ import ctypes
 import select
 import threading
 import time
-from typing import AsyncIterator, Iterator, List, NamedTuple, Optional, Tuple, Union
+from typing import AsyncGenerator, Iterator, List, NamedTuple, Optional, Tuple, Union
 
 from . import _names
 from ._library import HostMessage, library
@@ -159,7 +159,7 @@ class HostWindow:
             self._lib.KolThermoHost_PostMessage(self._live_handle(), message, wparam, lparam)
         )
 
-    async def messages(self) -> AsyncIterator[Message]:
+    async def messages(self) -> AsyncGenerator[Message, None]:
         """Yields messages as they arrive, from the running asyncio loop.
 
         The window's descriptor is watched with ``loop.add_reader``; nothing
@@ -174,7 +174,7 @@ class HostWindow:
         finally:
             await batches.aclose()  # frees the window's reader now, not when collected
 
-    async def batches(self, timeout: Optional[float] = None) -> AsyncIterator[List[Message]]:
+    async def batches(self, timeout: Optional[float] = None) -> AsyncGenerator[List[Message], None]:
         """Like messages(), but yields every message taken at one wake-up as one list.
 
         A consumer that wants only the newest frame looks at a whole batch.

@@ -54,9 +54,17 @@ def test_rows_come_top_first_unless_the_stored_order_is_asked_for(streaming, c_l
     streaming.pause()
     try:
         frame_id = streaming.latest_frame_id
-        top_first = (streaming.raw(frame_id), streaming.color(frame_id), streaming.temperature(frame_id))
+        top_first = (
+            streaming.raw(frame_id),
+            streaming.color(frame_id),
+            streaming.temperature(frame_id),
+        )
         streaming.fetch_flipped = False
-        stored = (streaming.raw(frame_id), streaming.color(frame_id), streaming.temperature(frame_id))
+        stored = (
+            streaming.raw(frame_id),
+            streaming.color(frame_id),
+            streaming.temperature(frame_id),
+        )
     finally:
         streaming.fetch_flipped = True
         streaming.resume()
