@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import asyncio
-import ctypes
 import os
 import signal
 import subprocess
@@ -92,15 +91,3 @@ def test_ctrl_c_interrupts_a_long_wait(wait):
         child.wait()
     assert "KeyboardInterrupt" in errors
     assert child.returncode != 0
-
-
-def test_the_rgb_fetch_refuses_short_and_missing_buffers(streaming, c_lib):
-    function = c_lib.KolThermoHost_GetColorRGB
-    function.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_uint]
-    function.restype = ctypes.c_int
-    streaming.take_codes()
-    frame_id = streaming.latest_frame_id
-    short = ctypes.create_string_buffer(288 * 384 * 3 - 1)
-    for buffer, size in [(short, len(short)), (None, 288 * 384 * 3)]:
-        assert function(streaming.id, frame_id, buffer, size) == 0
-        assert kolthermo.EventCode.BUFFER_OR_MEMORY in streaming.take_codes()
