@@ -417,8 +417,9 @@ class Camera:
         """``async for frame in camera.frames_async(...)``: frames() for asyncio.
 
         The window's descriptor is watched by the running loop (nothing
-        blocks it); the same options as frames(). It shares the window's one
-        asyncio reader with events().
+        blocks it); the same options as frames(), except that any message
+        (an event too) restarts the ``timeout``. It takes the window's one
+        asyncio reader, as events() does.
         """
         window = self._message_window()
         if count is not None and count <= 0:
@@ -445,8 +446,8 @@ class Camera:
     def wait_settled(self, timeout: float = 10.0) -> Frame:
         """Waits until the picture has settled and returns the newest frame.
 
-        After ``load_table()``, ``nuc()`` or ``preview()`` the camera drops
-        frames for ``nuc_hold_ms``, and the automatic colour window follows
+        After ``load_table()`` or ``nuc()`` the camera drops frames for
+        ``nuc_hold_ms``, and the automatic colour window follows
         the scene only from the frames after that: a frame saved earlier can
         be missing or washed out. This waits out the hold started by those
         calls, drops the messages waiting in the window and takes the next
