@@ -31,6 +31,7 @@ _INT32_MIN, _INT32_MAX = -(2**31), 2**31 - 1
 _SETTLE_FRAMES = 2
 _ROW_ORDERS = {"top": 1, "bottom": 0}
 _NO_OBJECT = (None, None, None, None)  # temperature() without object parameters
+_C_CHAR, _byref = ctypes.c_char, ctypes.byref
 _UINT8, _UINT16, _FLOAT32 = np.dtype(np.uint8), np.dtype(np.uint16), np.dtype(np.float32)
 
 FrameId = Union[int, str, None]
@@ -496,9 +497,11 @@ class Camera:
         code = self._get_last_error(instance)
         if code != 0:  # queued since the last call: kept for take_codes()
             self._keep_codes(code)
-        # __array_interface__ gives the address for a fraction of ndarray.ctypes' cost.
-        address = buffer.__array_interface__["data"][0]
-        if function(instance, frame_id, address, buffer.nbytes) == 0:
+        # A ctypes view of the array's first byte, by reference: a fraction of
+        # the cost of ndarray.ctypes or __array_interface__, and it holds the
+        # array's buffer for the call.
+        first_byte = _byref(_C_CHAR.from_buffer(buffer))
+        if function(instance, frame_id, first_byte, buffer.nbytes) == 0:
             raise self._failure(name)
 
     def raw(self, frame_id: FrameId = None) -> np.ndarray:
