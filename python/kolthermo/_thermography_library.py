@@ -15,7 +15,7 @@ from __future__ import annotations
 
 import ctypes
 import threading
-from typing import Dict, Optional
+from typing import Any, Callable, Dict, Optional
 
 from ._locate import library_location
 
@@ -168,7 +168,7 @@ _PROTOTYPES = {
 
 _lock = threading.Lock()
 _library: Optional[ctypes.CDLL] = None  # guarded by _lock for the first load
-_functions: Dict[str, ctypes._CFuncPtr] = {}  # guarded by _lock; filled once per name
+_functions: Dict[str, Callable[..., Any]] = {}  # guarded by _lock; filled once per name
 
 
 def thermography_library_path() -> str:
@@ -191,7 +191,7 @@ def _load() -> ctypes.CDLL:
     return _library
 
 
-def function(name: str) -> ctypes._CFuncPtr:
+def function(name: str) -> Callable[..., Any]:
     """The companion library's C function ``name``, declared.
 
     Raises OSError when the library cannot be loaded or lacks the function.
@@ -203,13 +203,13 @@ def function(name: str) -> ctypes._CFuncPtr:
     with _lock:
         lib = _load()
         try:
-            declared = getattr(lib, name)
+            c_function: Any = getattr(lib, name)
         except AttributeError:
             raise OSError(
                 f"{thermography_library_path()!r} has no {name}: the library is older "
                 "than this package"
             ) from None
-        declared.restype = restype
-        declared.argtypes = argtypes
-        _functions[name] = declared
-    return declared
+        c_function.restype = restype
+        c_function.argtypes = argtypes
+        _functions[name] = c_function
+    return c_function

@@ -90,7 +90,7 @@ class Camera:
         self._id = 0
         self._window: Optional[HostWindow] = None
         self._finalizer: Optional[weakref.finalize] = None
-        self._backlog: List[Union[EventCode, int]] = []  # newest first
+        self._backlog: List[int] = []  # EventCode members (or ints), newest first
         self._width = 0  # from the library when opened
         self._height = 0
         self._hold_from = 0.0  # time.monotonic() of the last call that started a NUC hold
@@ -225,7 +225,7 @@ class Camera:
             raise self._failure(function)
         return result
 
-    def take_codes(self) -> List[Union[EventCode, int]]:
+    def take_codes(self) -> List[int]:
         """Every event code queued and not yet reported by an exception, newest first."""
         self._collect()
         codes, self._backlog = self._backlog, []
@@ -500,7 +500,7 @@ class Camera:
         # A ctypes view of the array's first byte, by reference: a fraction of
         # the cost of ndarray.ctypes or __array_interface__, and it holds the
         # array's buffer for the call.
-        first_byte = _byref(_C_CHAR.from_buffer(buffer))
+        first_byte = _byref(_C_CHAR.from_buffer(buffer))  # type: ignore[arg-type]
         if function(instance, frame_id, first_byte, buffer.nbytes) == 0:
             raise self._failure(name)
 

@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import enum
-from typing import List, Union
+from typing import List
 
 from . import _names
 from ._header_enum import header_enum, member_or_int
@@ -11,7 +11,7 @@ from ._header_enum import header_enum, member_or_int
 
 class _EventCodeLookup(enum.IntEnum):
     @classmethod
-    def of(cls, value: int) -> "EventCode | int":
+    def of(cls, value: int) -> int:
         """The member for ``value``; a value the library never stores stays an int."""
         return member_or_int(cls, value)
 
@@ -45,8 +45,9 @@ class KolThermoError(Exception):
         self.code = EventCode.of(code)
         self.function = function
         self.detail = detail
-        # Every code the failed call queued, newest first (set by the Camera).
-        self.codes: List[Union[EventCode, int]] = [self.code]
+        # Every code the failed call queued, newest first (set by the Camera):
+        # EventCode members, or plain ints for codes the library never stores.
+        self.codes: List[int] = [self.code]
         text = f"{function} failed: code {int(self.code)} ({self.code_name}, {describe(code)})"
         if detail:
             text += f": {detail}"

@@ -39,7 +39,7 @@ class FrameReady(NamedTuple):
 class CameraEvent(NamedTuple):
     """The library raised an event code (also queued for KolThermo_GetLastError)."""
 
-    code: Union[EventCode, int]
+    code: int  # an EventCode member, or an int for a code the library never stores
 
 
 class OtherMessage(NamedTuple):
