@@ -14,7 +14,8 @@
 #   --format   clang-format only
 #   --fuzz     clang with the libFuzzer and sanitizer runtimes, CMake, Ninja
 #   --python   Debian's python3 with numpy and pytest, and PIL and tifffile to
-#              read the stills back (the Python package's tests)
+#              read the stills back (the Python package's tests), pip and venv
+#              (the wheel's install test)
 #   --valgrind valgrind
 #   --perf     OpenCV and numpy for the performance report's baselines
 #   --tidy     clang-tidy
@@ -30,7 +31,8 @@ native_packages() {
     libgtest-dev libgmock-dev libbenchmark-dev clang-format \
     libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg \
     libcli11-dev libfreetype-dev fonts-dejavu-core \
-    python3 python3-pytest python3-numpy python3-pil python3-tifffile
+    python3 python3-pytest python3-numpy python3-pil python3-tifffile \
+    python3-pip python3-venv
 }
 
 windows_packages() {
@@ -66,7 +68,8 @@ fuzz_packages() {
 }
 
 python_packages() {
-  echo python3 python3-pytest python3-numpy python3-pil python3-tifffile
+  echo python3 python3-pytest python3-numpy python3-pil python3-tifffile \
+    python3-pip python3-venv
 }
 
 want=()

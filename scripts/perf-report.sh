@@ -66,6 +66,10 @@ if ((!report_only)); then
   echo "==== baselines (OpenCV, numpy, bare encoders)"
   "$python" scripts/perf_baselines.py --repeats "$repeats" --results "$results" \
     >"$results/baselines.json"
+  echo "==== the Python package against the C calls it wraps"
+  cmake --build "$build" --target kolthermo
+  "$python" scripts/perf_python.py --build "$build" --repeats "$((repeats * 3))" \
+    >"$results/python.json"
   if ((soak)); then
     echo "==== soak, ten minutes"
     "$build"/tests/soak/kolthermo_soak --seconds 600 | tee "$build/soak.txt"

@@ -353,6 +353,30 @@ def comparison_section(baselines):
     return lines + ["", "The bare encoders are compared in the saving table above.", ""]
 
 
+def python_section(results):
+    """The Python package's frame calls against the C calls they wrap (perf_python.py)."""
+    path = pathlib.Path(results) / "python.json"
+    data = read_json(path) if path.exists() else None
+    lines = ["## The Python package against the C calls it wraps", ""]
+    if not data:
+        return lines + ["No figures in this run (`scripts/perf_python.py` writes "
+                        "`python.json`).", ""]
+    lines += ["`scripts/perf_python.py` calls each Python method and the C function it wraps "
+              "in turn on a paused simulated camera (the same frame each time), the C function "
+              "through ctypes with one preallocated buffer, and keeps the median of "
+              f"{data.get('repeats')} calls of each (Python {data.get('python')}, numpy "
+              f"{data.get('numpy_version')}). The Python figure includes the fresh array it "
+              "returns. `color()` wraps the host extra that copies the picture out as RGB.", "",
+              "| Python call | Wraps | Python µs | C µs | Ratio | Target |",
+              "|---|---|---:|---:|---:|---|"]
+    for row in data.get("calls", []):
+        target = row.get("target_ratio")
+        lines.append(f"| `{row['call']}` | `{row['wraps']}` | {fmt_us(row['python_us'])} | "
+                     f"{fmt_us(row['c_us'])} | {row['ratio']:.2f} | ≤ {target} × "
+                     f"{verdict(row['ratio'], target)} |")
+    return lines + [""]
+
+
 def soak_section(soak):
     lines = ["## Soak", ""]
     text = None
@@ -419,6 +443,7 @@ def write_report(args):
     lines += saving_section(baselines)
     lines += recording_section(programs)
     lines += comparison_section(baselines)
+    lines += python_section(results)
     lines += soak_section(pathlib.Path(args.soak))
     pathlib.Path(args.out).write_text("\n".join(lines).rstrip() + "\n")
 

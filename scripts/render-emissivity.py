@@ -12,40 +12,16 @@ kolthermo-table kolthermo_thermography), numpy and PIL.
 Usage: scripts/render-emissivity.py [--build DIR] [--output PNG]
 """
 import argparse
-import os
 import pathlib
-import subprocess
-import sys
-import tempfile
 
-import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
+from scene_frame import ROOT, camera_frame, use_build
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 ROOM_C = 22.0
 # (name, emissivity, (left, top, right, bottom) top row first), as the
 # simulated scene places them.
 SURFACES = [("painted", 0.95, (288, 14, 328, 54)), ("polished", 0.10, (336, 14, 376, 54))]
-
-
-def camera_frame(build):
-    """One frame of temperatures of the default scene, top row first."""
-    import kolthermo
-
-    with tempfile.TemporaryDirectory() as folder:
-        table = pathlib.Path(folder) / "table4000.bin"
-        subprocess.run([str(build / "tools/table_generator/kolthermo-table"), "--layout", "4000",
-                        "--output", str(table)], check=True)
-        with kolthermo.Camera() as camera:
-            camera.nuc_hold_ms = 0
-            camera.load_table(str(table))
-            camera.preview()
-            for _ in range(10):  # let the first frames after the table load pass
-                frame_id = camera.wait_frame(5.0)
-            frame = camera.temperature(frame_id)
-    # The library hands frames over bottom row first, like its bitmaps.
-    return np.ascontiguousarray(frame[::-1])
 
 
 def annotated(thermo, frame, title, low, high):
@@ -72,10 +48,7 @@ def main():
     parser.add_argument("--output", default=str(ROOT / "docs/images/emissivity.png"))
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
-    os.environ["KOLTHERMO_LIBRARY"] = str(build / "libkolthermo.so.1")
-    os.environ["KOLTHERMO_THERMOGRAPHY_LIBRARY"] = str(
-        build / "thermography/libkolthermo_thermography.so.1")
-    sys.path.insert(0, str(ROOT / "python"))
+    use_build(build)
     from kolthermo import thermography as thermo
 
     measured = camera_frame(build)

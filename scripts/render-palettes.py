@@ -9,68 +9,19 @@ kolthermo-table kolthermo_thermography), numpy and PIL.
 Usage: scripts/render-palettes.py [--build DIR] [--output PNG]
 """
 import argparse
-import ctypes
-import os
 import pathlib
-import subprocess
-import sys
-import tempfile
 
-import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
+from scene_frame import ROOT, camera_frame, use_build
+
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 
-class ColorOptions(ctypes.Structure):
-    _fields_ = [("palette", ctypes.c_int), ("range", ctypes.c_int),
-                ("low_c", ctypes.c_float), ("high_c", ctypes.c_float),
-                ("isotherm", ctypes.c_int),
-                ("iso_low_c", ctypes.c_float), ("iso_high_c", ctypes.c_float),
-                ("iso_rgb", ctypes.c_ubyte * 3)]
-
-
-def camera_frame(build):
-    """One frame of temperatures of the simulated camera's default scene, top row first."""
-    os.environ["KOLTHERMO_LIBRARY"] = str(build / "libkolthermo.so.1")
-    sys.path.insert(0, str(ROOT / "python"))
-    import kolthermo  # noqa: E402 (the library path must be set first)
-
-    with tempfile.TemporaryDirectory() as folder:
-        table = pathlib.Path(folder) / "table4000.bin"
-        subprocess.run([str(build / "tools/table_generator/kolthermo-table"), "--layout", "4000",
-                        "--output", str(table)], check=True)
-        with kolthermo.Camera() as camera:
-            camera.nuc_hold_ms = 0
-            camera.load_table(str(table))
-            camera.preview()
-            for _ in range(10):  # let the first frames after the table load pass
-                frame_id = camera.wait_frame(5.0)
-            frame = camera.temperature(frame_id)
-    # The library hands frames over bottom row first, like its bitmaps.
-    return np.ascontiguousarray(frame[::-1])
-
-
-def panel(lib, frame, palette):
-    height, width = frame.shape
-    options = ColorOptions(palette=palette, range=0)
-    rgb = np.empty((height, width, 3), dtype=np.uint8)
-    low, high = ctypes.c_float(), ctypes.c_float()
-    pointer = ctypes.POINTER
-    code = lib.KolThermoColorize(frame.ctypes.data_as(pointer(ctypes.c_float)), width, height,
-                                 ctypes.byref(options), rgb.ctypes.data_as(pointer(ctypes.c_ubyte)),
-                                 ctypes.byref(low), ctypes.byref(high))
-    if code != 0:
-        raise RuntimeError(f"KolThermoColorize returned {code}")
-    bar = lib.KolThermoScaleBarWidth(height)
-    out = np.empty((height, width + bar, 3), dtype=np.uint8)
-    code = lib.KolThermoDrawWithScaleBar(rgb.ctypes.data_as(pointer(ctypes.c_ubyte)), width,
-                                         height, palette, low, high, None,
-                                         out.ctypes.data_as(pointer(ctypes.c_ubyte)))
-    if code != 0:
-        raise RuntimeError(f"KolThermoDrawWithScaleBar returned {code}")
-    return Image.fromarray(out)
+def panel(thermo, frame, palette):
+    """The frame in `palette` over its own range, with the colour scale beside it."""
+    rgb, (low, high) = thermo.colorize(frame, palette, "auto", return_range=True)
+    return Image.fromarray(thermo.with_scale_bar(rgb, low, high, palette))
 
 
 def main():
@@ -80,10 +31,11 @@ def main():
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
 
-    lib = ctypes.CDLL(str(build / "thermography/libkolthermo_thermography.so.1"))
-    lib.KolThermoPaletteName.restype = ctypes.c_char_p
+    use_build(build)
+    from kolthermo import thermography as thermo
+
     frame = camera_frame(build)
-    panels = [(lib.KolThermoPaletteName(p).decode(), panel(lib, frame, p)) for p in range(6)]
+    panels = [(name, panel(thermo, frame, name)) for name in thermo.palette_names()]
 
     caption = 28
     columns, rows = 3, 2

@@ -67,6 +67,15 @@ KOLTHERMO_API int KolThermoHost_PendingCount(KolThermoHWND window);
 KOLTHERMO_API int KolThermoHost_PostMessage(KolThermoHWND window, unsigned int message,
                                             uintptr_t wparam, intptr_t lparam);
 
+/* ---- Frames in the order of hosts' image libraries ------------------------
+ *
+ * Like KolThermo_GetColor, but red, green, blue pixels packed width * 3 bytes
+ * a row (no row padding), rows in the order KOLTHERMO_PARAM_FETCH_FLIPPED
+ * selects. Returns 1, or 0 with code 5 (no such frame) or 6 (buffer missing
+ * or shorter than width * height * 3 bytes) queued, like KolThermo_GetColor. */
+KOLTHERMO_API int KolThermoHost_GetColorRGB(int id, int frame_id, unsigned char* buffer,
+                                            unsigned int size_bytes);
+
 /* ---- Simulated cameras ----------------------------------------------------
  *
  * Off Windows the library's cameras are simulated: up to eight at device slots

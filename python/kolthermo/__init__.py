@@ -3,16 +3,18 @@
     import kolthermo
     with kolthermo.Camera() as camera:
         camera.preview()
-        frame_id = camera.wait_frame()
-        celsius = camera.temperature(frame_id)
-        objects = camera.temperature(frame_id, emissivity=0.95, reflected=20.0)
+        frame = camera.wait_settled()
+        celsius = frame.temperature()              # top row first
+        objects = frame.temperature(emissivity=0.95, reflected=20.0)
+        for frame in camera.frames(10):
+            print(frame.frame_id, frame.raw().max())
 
 kolthermo.thermography corrects, measures, colours and writes temperature
 frames held in numpy arrays.
 
-Set KOLTHERMO_LIBRARY to the library's path, or install libkolthermo.so.1
-where the system's loader finds it (KOLTHERMO_THERMOGRAPHY_LIBRARY and
-libkolthermo_thermography.so.1 for kolthermo.thermography).
+The libraries are loaded from KOLTHERMO_LIBRARY (and
+KOLTHERMO_THERMOGRAPHY_LIBRARY) when set, else from the copies a wheel
+bundles in kolthermo/_lib, else through the system's library search.
 """
 
 from . import thermography
@@ -28,6 +30,7 @@ from .constants import (
 )
 from .enumeration import CameraInfo, cameras
 from .errors import CameraClosedError, EventCode, KolThermoError, describe
+from .frame import Frame
 from .host import MSG_EVENT, MSG_FRAME_READY, CameraEvent, FrameReady, HostWindow, OtherMessage
 from .recording import Recording
 
@@ -38,6 +41,7 @@ __all__ = [
     "CameraInfo",
     "DEFAULT_LIBRARY_NAME",
     "EventCode",
+    "Frame",
     "FrameReady",
     "HostWindow",
     "KolThermoError",

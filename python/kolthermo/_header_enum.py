@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import enum
-from typing import Mapping, Optional, Sequence, Tuple, Type, TypeVar, Union
+from typing import Any, Mapping, Optional, Sequence, Tuple, Type, TypeVar, Union
 
 from . import _names
 
@@ -19,8 +19,11 @@ def header_enum(
     spellings: Optional[Mapping[str, str]] = None,
     leading: Sequence[Tuple[str, int]] = (),
     skip: Sequence[str] = (),
-) -> Type[E]:
+) -> Any:
     """An IntEnum ``name`` (defined in ``module``) of the KOLTHERMO_<prefix>* macros.
+
+    Typed Any: its members are made when the package loads, so type checkers
+    cannot know them, and a narrower type would make them refuse every member.
 
     Members are named without the prefix and come in header order. ``spellings``
     renames a member whose Python name is older than the header's name for it;
@@ -36,7 +39,7 @@ def header_enum(
         and isinstance(value, int)  # not CODE_NAMES
         and macro[len(prefix) :] not in skip
     ]
-    made = base(name, members, module=module, qualname=name)  # type: ignore[call-overload]
+    made = base(name, members, module=module, qualname=name)  # type: ignore
     made.__doc__ = doc
     return made
 

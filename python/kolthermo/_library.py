@@ -1,8 +1,9 @@
 """Loading libkolthermo and declaring the C functions the package calls.
 
 The library is found through the environment variable KOLTHERMO_LIBRARY (a
-path to the shared library) or else as ``libkolthermo.so.1`` through the
-system's library search. It is loaded on first use, so importing the package
+path to the shared library), else as the copy a wheel bundles in
+``kolthermo/_lib``, else as ``libkolthermo.so.1`` through the system's library
+search. It is loaded on first use, so importing the package
 never fails on a machine without the library.
 
 Wide strings (``KolThermoWChar``) are 16-bit UTF-16 code units off Windows, so
@@ -12,8 +13,9 @@ the W functions take ``uint16`` pointers here.
 from __future__ import annotations
 
 import ctypes
-import os
 import threading
+
+from ._locate import library_location
 
 LIBRARY_ENV = "KOLTHERMO_LIBRARY"
 DEFAULT_LIBRARY_NAME = "libkolthermo.so.1"
@@ -68,6 +70,7 @@ _PROTOTYPES = {
     # Files
     "KolThermo_SaveW": (_c_int, [_c_int, WCHAR_P, _c_int]),
     "KolThermo_RecW": (_c_int, [_c_int, WCHAR_P, _c_int]),
+    "KolThermoHost_GetColorRGB": (_c_int, [_c_int, _c_int, ctypes.c_void_p, _c_uint]),
     # Host message window
     "KolThermoHost_CreateWindow": (HWND, []),
     "KolThermoHost_DestroyWindow": (_c_int, [HWND]),
@@ -96,7 +99,7 @@ _library: ctypes.CDLL | None = None  # guarded by _lock for the first load
 
 def library_path() -> str:
     """The path or name the library is loaded from."""
-    return os.environ.get(LIBRARY_ENV) or DEFAULT_LIBRARY_NAME
+    return library_location(LIBRARY_ENV, DEFAULT_LIBRARY_NAME)
 
 
 def _declare(lib: ctypes.CDLL) -> None:

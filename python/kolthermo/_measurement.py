@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import ctypes
 from dataclasses import dataclass
-from typing import Any, Optional, Tuple
+from typing import Any, Dict, Optional, Tuple
 
 import numpy as np
 
@@ -50,21 +50,30 @@ class Stats:
     alarm: bool
 
 
+# The keyword options every measurement takes. An emissivity asks for each
+# pixel to be corrected first (reflected defaults to 20 degrees, transmission
+# to 1, the atmosphere to the reflected temperature); alarm_above raises the
+# alarm when the maximum is above that temperature, alarm_below when the
+# minimum is below it. Out-of-frame regions, regions without a temperature
+# and bad parameters raise ThermographyError (code OUTSIDE_FRAME,
+# EMPTY_REGION, INVALID_ARGUMENT).
+_OBJECT_KEYWORDS = ("emissivity", "reflected", "transmission", "atmosphere")
+_ALARM_KEYWORDS = ("alarm_above", "alarm_below")
+
+
 def _measurement(
-    region: _c.Region,
-    emissivity: Any,
-    reflected: Any,
-    transmission: Any,
-    atmosphere: Any,
-    alarm_above: Any,
-    alarm_below: Any,
+    region: _c.Region, options: Dict[str, Optional[float]], allowed: Tuple[str, ...]
 ) -> _c.Measurement:
+    unknown = sorted(set(options) - set(allowed))
+    if unknown:
+        raise TypeError(f"unexpected keyword argument {unknown[0]!r}")
     measurement = _c.Measurement()
     measurement.region = region
-    params = optional_object_params(emissivity, reflected, transmission, atmosphere)
+    params = optional_object_params(*(options.get(name) for name in _OBJECT_KEYWORDS))
     if params is not None:
         measurement.correct = 1
         measurement.object = params
+    alarm_above, alarm_below = options.get("alarm_above"), options.get("alarm_below")
     if alarm_above is not None and alarm_below is not None:
         raise ValueError("an alarm is either above or below a threshold, not both")
     if alarm_above is not None:
@@ -76,9 +85,9 @@ def _measurement(
     return measurement
 
 
-def _measure(temperatures: Any, region: _c.Region, *options: Any) -> Stats:
+def _measure(temperatures: Any, region: _c.Region, options: Dict[str, Optional[float]]) -> Stats:
     values = frame(temperatures)
-    measurement = _measurement(region, *options)
+    measurement = _measurement(region, options, _OBJECT_KEYWORDS + _ALARM_KEYWORDS)
     stats = _c.Stats()
     height, width = values.shape
     check(
@@ -119,45 +128,27 @@ def _line(x0: Any, y0: Any, x1: Any, y1: Any) -> _c.Region:
     )
 
 
-# The keyword options every measurement takes. An emissivity asks for each
-# pixel to be corrected first (reflected defaults to 20 degrees, transmission
-# to 1, the atmosphere to the reflected temperature); alarm_above raises the
-# alarm when the maximum is above that temperature, alarm_below when the
-# minimum is below it. Out-of-frame regions, regions without a temperature
-# and bad parameters raise ThermographyError (code OUTSIDE_FRAME,
-# EMPTY_REGION, INVALID_ARGUMENT).
-
-
 def spot(
     temperatures: Any,
     x: int,
     y: int,
     radius: int = 0,
-    *,
-    emissivity: Optional[float] = None,
-    reflected: Optional[float] = None,
-    transmission: Optional[float] = None,
-    atmosphere: Optional[float] = None,
-    alarm_above: Optional[float] = None,
-    alarm_below: Optional[float] = None,
+    **options: Optional[float],
 ) -> Stats:
-    """The disc of ``radius`` pixels around (x, y) of a (height, width) frame."""
+    """The disc of ``radius`` pixels around (x, y) of a (height, width) frame.
+
+    Keywords: ``emissivity``, ``reflected``, ``transmission`` and
+    ``atmosphere`` correct each pixel first; ``alarm_above`` or
+    ``alarm_below`` set the alarm's threshold. box(), ellipse() and line()
+    take the same; line_profile() the four object keywords.
+    """
     region = _c.Region(
         kind=RegionKind.SPOT,
         x=coordinate(x, "x"),
         y=coordinate(y, "y"),
         radius=coordinate(radius, "radius"),
     )
-    return _measure(
-        temperatures,
-        region,
-        emissivity,
-        reflected,
-        transmission,
-        atmosphere,
-        alarm_above,
-        alarm_below,
-    )
+    return _measure(temperatures, region, options)
 
 
 def box(
@@ -166,27 +157,12 @@ def box(
     y: int,
     width: int,
     height: int,
-    *,
-    emissivity: Optional[float] = None,
-    reflected: Optional[float] = None,
-    transmission: Optional[float] = None,
-    atmosphere: Optional[float] = None,
-    alarm_above: Optional[float] = None,
-    alarm_below: Optional[float] = None,
+    **options: Optional[float],
 ) -> Stats:
     """The box of ``width`` x ``height`` pixels whose top left pixel is (x, y):
     ``temperatures[y:y + height, x:x + width]``."""
     region = _area(RegionKind.BOX, x, y, width, height)
-    return _measure(
-        temperatures,
-        region,
-        emissivity,
-        reflected,
-        transmission,
-        atmosphere,
-        alarm_above,
-        alarm_below,
-    )
+    return _measure(temperatures, region, options)
 
 
 def ellipse(
@@ -195,26 +171,11 @@ def ellipse(
     y: int,
     width: int,
     height: int,
-    *,
-    emissivity: Optional[float] = None,
-    reflected: Optional[float] = None,
-    transmission: Optional[float] = None,
-    atmosphere: Optional[float] = None,
-    alarm_above: Optional[float] = None,
-    alarm_below: Optional[float] = None,
+    **options: Optional[float],
 ) -> Stats:
     """The ellipse inscribed in the box of box()."""
     region = _area(RegionKind.ELLIPSE, x, y, width, height)
-    return _measure(
-        temperatures,
-        region,
-        emissivity,
-        reflected,
-        transmission,
-        atmosphere,
-        alarm_above,
-        alarm_below,
-    )
+    return _measure(temperatures, region, options)
 
 
 def line(
@@ -223,26 +184,11 @@ def line(
     y0: int,
     x1: int,
     y1: int,
-    *,
-    emissivity: Optional[float] = None,
-    reflected: Optional[float] = None,
-    transmission: Optional[float] = None,
-    atmosphere: Optional[float] = None,
-    alarm_above: Optional[float] = None,
-    alarm_below: Optional[float] = None,
+    **options: Optional[float],
 ) -> Stats:
     """The pixels of the line from (x0, y0) to (x1, y1), both ends included."""
     region = _line(x0, y0, x1, y1)
-    return _measure(
-        temperatures,
-        region,
-        emissivity,
-        reflected,
-        transmission,
-        atmosphere,
-        alarm_above,
-        alarm_below,
-    )
+    return _measure(temperatures, region, options)
 
 
 def line_profile(
@@ -251,19 +197,13 @@ def line_profile(
     y0: int,
     x1: int,
     y1: int,
-    *,
-    emissivity: Optional[float] = None,
-    reflected: Optional[float] = None,
-    transmission: Optional[float] = None,
-    atmosphere: Optional[float] = None,
+    **options: Optional[float],
 ) -> np.ndarray:
     """The temperatures along line()'s path, float32, from (x0, y0) on; -999.0
     where there is none (or, when correcting, where a pixel cannot be)."""
     values = frame(temperatures)
     height, width = values.shape
-    measurement = _measurement(
-        _line(x0, y0, x1, y1), emissivity, reflected, transmission, atmosphere, None, None
-    )
+    measurement = _measurement(_line(x0, y0, x1, y1), options, _OBJECT_KEYWORDS)
     profile_function = _c.function("KolThermoLineProfile")
     length = ctypes.c_int(0)
     result = profile_function(

@@ -6,7 +6,6 @@ from typing import TYPE_CHECKING, Any, Callable, Optional
 
 import numpy as np
 
-from .constants import Param
 
 if TYPE_CHECKING:
     from .camera import Camera
@@ -27,7 +26,7 @@ class Parameter:
 
     def __init__(
         self,
-        param: Param,
+        param: int,  # a Param member
         doc: str,
         *,
         writable: bool = True,
@@ -57,5 +56,3 @@ class Parameter:
 def flag(value: Any) -> int:
     """A truth value as the library's 0 or 1."""
     return 1 if value else 0
-
-

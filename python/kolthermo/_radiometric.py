@@ -35,7 +35,9 @@ class FrameInfo:
     ``internal`` the sensor's internal temperature (NaN: unknown); the object
     parameters are those applied to the temperatures (emissivity 1: none; the
     atmosphere defaults to the reflected temperature); ``table`` the
-    calibration table's file name.
+    calibration table's file name. ``frame_id`` is the camera's (a C int,
+    negative for half of them) or any number below 2**32: files hold it as
+    32 bits without sign, as the command-line tool writes it.
     """
 
     frame_id: int = 0
@@ -59,7 +61,7 @@ def _info(info: Optional[FrameInfo], fields: dict) -> _c.FrameInfo:
         raise TypeError(f"info must be a FrameInfo, not {type(info).__name__}")
     if fields:
         info = dataclasses.replace(info, **fields)
-    if not 0 <= int(info.frame_id) < 2**32:
+    if not -(2**31) <= int(info.frame_id) < 2**32:
         raise ValueError(f"frame_id {info.frame_id} does not fit 32 bits")
     table = None
     if info.table is not None:
@@ -67,7 +69,7 @@ def _info(info: Optional[FrameInfo], fields: dict) -> _c.FrameInfo:
         if b"\0" in table:
             raise ValueError("the table name contains a NUL character")
     c_info = _c.FrameInfo(
-        frame_id=int(info.frame_id),
+        frame_id=int(info.frame_id) & 0xFFFFFFFF,
         time_s=time.time() if info.time is None else float(info.time),
         internal_c=float(info.internal),
         emissivity=float(info.emissivity),

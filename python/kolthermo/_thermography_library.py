@@ -2,9 +2,9 @@
 
 The companion library (libkolthermo_thermography.so.1) stands beside
 libkolthermo and uses nothing of it. It is found like the core library: through
-the environment variable KOLTHERMO_THERMOGRAPHY_LIBRARY (a path) or else by
-name through the system's library search, and loaded on first use, so the rest
-of the package works without it.
+the environment variable KOLTHERMO_THERMOGRAPHY_LIBRARY (a path), else as the
+copy bundled in kolthermo/_lib, else by name through the system's library
+search, and loaded on first use, so the rest of the package works without it.
 
 Each function is declared the first time it is called. A library older than
 the package then fails only in the functions it lacks, with an OSError naming
@@ -14,9 +14,10 @@ the function, instead of refusing to load at all.
 from __future__ import annotations
 
 import ctypes
-import os
 import threading
-from typing import Dict, Optional
+from typing import Any, Callable, Dict, Optional
+
+from ._locate import library_location
 
 THERMOGRAPHY_LIBRARY_ENV = "KOLTHERMO_THERMOGRAPHY_LIBRARY"
 DEFAULT_THERMOGRAPHY_LIBRARY_NAME = "libkolthermo_thermography.so.1"
@@ -167,12 +168,12 @@ _PROTOTYPES = {
 
 _lock = threading.Lock()
 _library: Optional[ctypes.CDLL] = None  # guarded by _lock for the first load
-_functions: Dict[str, ctypes._CFuncPtr] = {}  # guarded by _lock; filled once per name
+_functions: Dict[str, Callable[..., Any]] = {}  # guarded by _lock; filled once per name
 
 
 def thermography_library_path() -> str:
     """The path or name the companion library is loaded from."""
-    return os.environ.get(THERMOGRAPHY_LIBRARY_ENV) or DEFAULT_THERMOGRAPHY_LIBRARY_NAME
+    return library_location(THERMOGRAPHY_LIBRARY_ENV, DEFAULT_THERMOGRAPHY_LIBRARY_NAME)
 
 
 def _load() -> ctypes.CDLL:
@@ -190,7 +191,7 @@ def _load() -> ctypes.CDLL:
     return _library
 
 
-def function(name: str) -> ctypes._CFuncPtr:
+def function(name: str) -> Callable[..., Any]:
     """The companion library's C function ``name``, declared.
 
     Raises OSError when the library cannot be loaded or lacks the function.
@@ -202,13 +203,13 @@ def function(name: str) -> ctypes._CFuncPtr:
     with _lock:
         lib = _load()
         try:
-            declared = getattr(lib, name)
+            c_function: Any = getattr(lib, name)
         except AttributeError:
             raise OSError(
                 f"{thermography_library_path()!r} has no {name}: the library is older "
                 "than this package"
             ) from None
-        declared.restype = restype
-        declared.argtypes = argtypes
-        _functions[name] = declared
-    return declared
+        c_function.restype = restype
+        c_function.argtypes = argtypes
+        _functions[name] = c_function
+    return c_function

@@ -5,7 +5,7 @@ from __future__ import annotations
 import ctypes
 import time
 import weakref
-from typing import Any, Callable, List, Optional, Union
+from typing import Any, AsyncGenerator, Callable, Iterator, List, Optional, Union
 
 import numpy as np
 
@@ -18,11 +18,21 @@ from ._thermography_common import optional_object_params
 from .constants import Param, RecordingMode, recording_mode_number, save_format_number
 from .enumeration import CameraInfo, list_cameras
 from .errors import CameraClosedError, EventCode, KolThermoError
-from .host import HostWindow
+from .frame import Frame
+from .host import FrameReady, HostWindow, Message
 from .recording import Recording
 
 _CODE_DRAIN_LIMIT = 100000  # never loop for ever on a misbehaving library
 _POLL_S = 0.01
+_INT32_MIN, _INT32_MAX = -(2**31), 2**31 - 1
+# Frames published after a NUC hold before the picture counts as settled: the
+# first is coloured with the window of the frames before the hold, and the
+# automatic window follows the scene from each frame to the next.
+_SETTLE_FRAMES = 2
+_ROW_ORDERS = {"top": 1, "bottom": 0}
+_NO_OBJECT = (None, None, None, None)  # temperature() without object parameters
+_C_CHAR, _byref = ctypes.c_char, ctypes.byref
+_UINT8, _UINT16, _FLOAT32 = np.dtype(np.uint8), np.dtype(np.uint16), np.dtype(np.float32)
 
 FrameId = Union[int, str, None]
 
@@ -53,21 +63,42 @@ class Camera:
     own, needed for ``events()`` and ``wait_frame()``; a HostWindow shares one
     the caller owns; None posts no messages.
 
+    ``rows``: "top" (default) hands out arrays top row first, as numpy,
+    OpenCV and image files take them; "bottom" keeps the library's stored
+    order, bottom row first. ``open()`` sets the library's fetch row-order
+    parameter accordingly (``fetch_flipped``), so either way the C functions
+    copy the rows in that order and nothing is reversed in Python.
+
     Failed calls raise KolThermoError with the event code the library queued.
     Codes queued by the capture thread between calls are kept aside and
     handed out by ``take_codes()``. A Camera is meant for one thread at a time.
     """
 
-    def __init__(self, slot: int = 0, *, window: Union[HostWindow, bool, None] = True) -> None:
+    def __init__(
+        self,
+        slot: int = 0,
+        *,
+        window: Union[HostWindow, bool, None] = True,
+        rows: str = "top",
+    ) -> None:
+        if rows not in _ROW_ORDERS:
+            raise ValueError(f"rows must be 'top' or 'bottom', not {rows!r}")
         self.slot = int32(slot, "slot")
+        self.rows = rows
         self._window_choice = window
         self._lib: Optional[ctypes.CDLL] = None
         self._id = 0
         self._window: Optional[HostWindow] = None
         self._finalizer: Optional[weakref.finalize] = None
-        self._backlog: List[Union[EventCode, int]] = []  # newest first
+        self._backlog: List[int] = []  # EventCode members (or ints), newest first
         self._width = 0  # from the library when opened
         self._height = 0
+        self._hold_from = 0.0  # time.monotonic() of the last call that started a NUC hold
+        # The frame fetches, looked up once per open rather than per call.
+        self._get_raw: Any = None
+        self._get_color_rgb: Any = None
+        self._get_temperature: Any = None
+        self._get_last_error: Any = None
 
     # ---- lifetime -----------------------------------------------------------
 
@@ -96,12 +127,17 @@ class Camera:
         self._backlog = []
         self._width = lib.KolThermo_GetParam(instance_id, Param.WIDTH)
         self._height = lib.KolThermo_GetParam(instance_id, Param.HEIGHT)
-        if self.slot != 0:
-            try:
+        self._get_raw = lib.KolThermo_GetRaw
+        self._get_color_rgb = lib.KolThermoHost_GetColorRGB
+        self._get_temperature = lib.KolThermo_GetTemperature
+        self._get_last_error = lib.KolThermo_GetLastError
+        try:
+            self._checked("KolThermo_SetParam", Param.FETCH_FLIPPED, _ROW_ORDERS[self.rows])
+            if self.slot != 0:
                 self._checked("KolThermo_SetCameraNumber", self.slot)
-            except BaseException:
-                self.close()
-                raise
+        except BaseException:
+            self.close()
+            raise
         return self
 
     def close(self) -> None:
@@ -154,10 +190,15 @@ class Camera:
 
     def _collect(self) -> None:
         """Moves the codes queued so far to the backlog, so that a failure's code is its own."""
-        lib = self._require()
-        fresh = []
+        code = self._require().KolThermo_GetLastError(self._id)
+        if code != 0:
+            self._keep_codes(code)
+
+    def _keep_codes(self, first: int) -> None:
+        """Keeps ``first`` (already taken from the library) and every code queued after it."""
+        fresh = [EventCode.of(first)]
         for _ in range(_CODE_DRAIN_LIMIT):
-            code = lib.KolThermo_GetLastError(self._id)
+            code = self._get_last_error(self._id)
             if code == 0:
                 break
             fresh.append(EventCode.of(code))
@@ -184,7 +225,7 @@ class Camera:
             raise self._failure(function)
         return result
 
-    def take_codes(self) -> List[Union[EventCode, int]]:
+    def take_codes(self) -> List[int]:
         """Every event code queued and not yet reported by an exception, newest first."""
         self._collect()
         codes, self._backlog = self._backlog, []
@@ -223,9 +264,14 @@ class Camera:
         writable=False,
         to_python=lambda value: member_or_int(RecordingMode, value),
     )
-    previewing = Parameter(Param.PREVIEWING, "True while previewing.", writable=False, to_python=bool)
+    previewing = Parameter(
+        Param.PREVIEWING, "True while previewing.", writable=False, to_python=bool
+    )
     paused = Parameter(
-        Param.PAUSED, "True while paused (frames are not published).", writable=False, to_python=bool
+        Param.PAUSED,
+        "True while paused (frames are not published).",
+        writable=False,
+        to_python=bool,
     )
     recording = Parameter(
         Param.RECORDING, "True while a recording file is open.", writable=False, to_python=bool
@@ -250,7 +296,8 @@ class Camera:
     )
     fetch_flipped = Parameter(
         Param.FETCH_FLIPPED,
-        "Row order of fetched frames: False gives the stored (bottom-up) order, True reversed.",
+        "The library's fetch row order: False gives the stored (bottom-up) order, True "
+        "top row first. open() sets it from ``rows`` (True for the default 'top').",
         to_python=bool,
         to_library=flag,
     )
@@ -305,72 +352,185 @@ class Camera:
         """ID of the most recently published frame; 0 before any."""
         return self._require().KolThermo_GetNewID(self._id)
 
+    def _message_window(self) -> HostWindow:
+        window = self._window
+        if window is None:
+            raise RuntimeError("the camera has no host window")
+        return window
+
     def wait_frame(self, timeout: float = 2.0) -> int:
         """Takes the next frame-ready message from the camera's window; returns the frame ID.
 
         Messages already waiting come first: ``window.clear()`` drops them.
         Event messages met on the way are skipped (their codes stay queued
-        for ``take_codes()``).
+        for ``take_codes()``). Raises TimeoutError after ``timeout`` seconds;
+        Ctrl-C interrupts the wait at once.
         """
-        window = self._window
-        if window is None:
-            raise RuntimeError("the camera has no host window")
+        window = self._message_window()
         deadline = time.monotonic() + timeout
         while True:
             message = window.get(max(0.0, deadline - time.monotonic()))
             if message is None:
                 raise TimeoutError(f"no frame within {timeout} s")
-            frame_id = getattr(message, "frame_id", None)
-            if frame_id is not None:
-                return frame_id
+            if isinstance(message, FrameReady):
+                return message.frame_id
 
-    async def events(self):  # -> AsyncIterator[Message]
+    def frame(self, frame_id: FrameId = None) -> Frame:
+        """The Frame of ``frame_id`` (None or "latest": the newest published frame)."""
+        return Frame(self, self._frame_id(frame_id), time.time())
+
+    def frames(
+        self, count: Optional[int] = None, *, timeout: Optional[float] = 5.0, newest: bool = False
+    ) -> Iterator[Frame]:
+        """``for frame in camera.frames(...)``: each frame as it is published.
+
+        Ends after ``count`` frames (None: never). Raises TimeoutError when no
+        frame comes for ``timeout`` seconds (None: wait without limit; Ctrl-C
+        still interrupts). ``newest``: a loop slower than the camera skips to
+        the newest frame waiting instead of taking every frame in turn (their
+        messages are dropped). Messages already waiting come first.
+        """
+        window = self._message_window()
+        taken = 0
+        while count is None or taken < count:
+            if timeout is None:
+                frame_id = self._next_frame_id(window)
+            else:
+                frame_id = self.wait_frame(timeout)
+            stamp = time.time()
+            if newest:
+                for message in window.drain():
+                    if isinstance(message, FrameReady):
+                        frame_id = message.frame_id
+            yield Frame(self, frame_id, stamp)
+            taken += 1
+
+    @staticmethod
+    def _next_frame_id(window: HostWindow) -> int:
+        while True:
+            message = window.get(None)
+            if isinstance(message, FrameReady):
+                return message.frame_id
+
+    async def frames_async(
+        self, count: Optional[int] = None, *, timeout: Optional[float] = 5.0, newest: bool = False
+    ) -> AsyncGenerator[Frame, None]:
+        """``async for frame in camera.frames_async(...)``: frames() for asyncio.
+
+        The window's descriptor is watched by the running loop (nothing
+        blocks it); the same options as frames(), except that any message
+        (an event too) restarts the ``timeout``. It takes the window's one
+        asyncio reader, as events() does.
+        """
+        window = self._message_window()
+        if count is not None and count <= 0:
+            return
+        taken = 0
+        batches = window.batches(timeout)
+        try:
+            async for batch in batches:
+                stamp = time.time()
+                ids = [message.frame_id for message in batch if isinstance(message, FrameReady)]
+                for frame_id in ids[-1:] if newest else ids:
+                    yield Frame(self, frame_id, stamp)
+                    taken += 1
+                    if count is not None and taken >= count:
+                        return
+        finally:
+            await batches.aclose()  # frees the window's reader now, not when collected
+
+    async def events(self) -> AsyncGenerator[Message, None]:
         """``async for message in camera.events()``: FrameReady and CameraEvent messages."""
-        window = self._window
-        if window is None:
-            raise RuntimeError("the camera has no host window")
-        async for message in window.messages():
+        async for message in self._message_window().messages():
             yield message
+
+    def wait_settled(self, timeout: float = 10.0) -> Frame:
+        """Waits until the picture has settled and returns the newest frame.
+
+        After ``load_table()`` or ``nuc()`` the camera drops frames for
+        ``nuc_hold_ms``, and the automatic colour window follows
+        the scene only from the frames after that: a frame saved earlier can
+        be missing or washed out. This waits out the hold started by those
+        calls, drops the messages waiting in the window and takes the next
+        frames until the colour window has followed the scene. Needs a
+        previewing camera with a window; TimeoutError after ``timeout``.
+        """
+        window = self._message_window()
+        if not self.previewing:
+            raise RuntimeError("wait_settled() needs a previewing camera")
+        deadline = time.monotonic() + timeout
+        hold_end = self._hold_from + max(0, self.nuc_hold_ms) / 1000.0
+        if hold_end > deadline:
+            raise TimeoutError(f"the NUC hold outlasts {timeout} s")
+        while time.monotonic() < hold_end:
+            time.sleep(min(_POLL_S * 10, max(0.0, hold_end - time.monotonic())))
+        window.clear()
+        frame_id = 0
+        for _ in range(_SETTLE_FRAMES):
+            left = deadline - time.monotonic()
+            if left <= 0:
+                raise TimeoutError(f"no settled frame within {timeout} s")
+            frame_id = self.wait_frame(left)
+        return Frame(self, frame_id, time.time())
 
     # ---- frames -------------------------------------------------------------
 
     def _frame_id(self, frame_id: FrameId) -> int:
+        if type(frame_id) is int and _INT32_MIN <= frame_id <= _INT32_MAX:
+            return frame_id
         if frame_id is None or frame_id == "latest":
             return self.latest_frame_id
         if isinstance(frame_id, str):
             raise ValueError(f"frame ID must be an int, None or 'latest', not {frame_id!r}")
         return int32(frame_id, "frame ID")
 
-    def _fetch(self, function: str, frame_id: FrameId, buffer: np.ndarray) -> None:
-        fid = self._frame_id(frame_id)
-        self._checked(function, fid, buffer.ctypes.data, buffer.nbytes)
+    def _fetch(self, function: Any, name: str, frame_id: FrameId, buffer: np.ndarray) -> None:
+        """One fetch into ``buffer`` through the function pointer looked up at open().
+
+        Kept lean: the frame calls are timed against the bare C calls.
+        """
+        instance = self._id
+        if instance == 0:
+            raise CameraClosedError("the camera is not open")
+        if type(frame_id) is not int or not _INT32_MIN <= frame_id <= _INT32_MAX:
+            frame_id = self._frame_id(frame_id)
+        code = self._get_last_error(instance)
+        if code != 0:  # queued since the last call: kept for take_codes()
+            self._keep_codes(code)
+        # A ctypes view of the array's first byte, by reference: a fraction of
+        # the cost of ndarray.ctypes or __array_interface__, and it holds the
+        # array's buffer for the call.
+        first_byte = _byref(_C_CHAR.from_buffer(buffer))  # type: ignore[arg-type]
+        if function(instance, frame_id, first_byte, buffer.nbytes) == 0:
+            raise self._failure(name)
 
     def raw(self, frame_id: FrameId = None) -> np.ndarray:
         """The frame's raw codes, ``uint16`` (height, width), as KolThermo_GetRaw hands them out.
 
-        Rows come in the library's order: bottom row first unless fetch_flipped.
-        ``frame_id`` None or "latest" takes the most recent frame.
+        Rows come top row first unless the camera was opened with
+        ``rows="bottom"`` (see ``fetch_flipped``). ``frame_id`` None or
+        "latest" takes the most recent frame.
         """
-        stride = _stride(self.width, 2)
-        if stride == self.width * 2:
-            frame = np.empty((self.height, self.width), dtype=np.uint16)
-            self._fetch("KolThermo_GetRaw", frame_id, frame)
+        stride = _stride(self._width, 2)
+        if stride == self._width * 2:
+            frame = np.empty((self._height, self._width), dtype=_UINT16)
+            self._fetch(self._get_raw, "KolThermo_GetRaw", frame_id, frame)
             return frame
-        padded = np.empty((self.height, stride), dtype=np.uint8)
-        self._fetch("KolThermo_GetRaw", frame_id, padded)
-        return np.ascontiguousarray(padded[:, : self.width * 2]).view(np.uint16)
+        padded = np.empty((self._height, stride), dtype=np.uint8)
+        self._fetch(self._get_raw, "KolThermo_GetRaw", frame_id, padded)
+        return np.ascontiguousarray(padded[:, : self._width * 2]).view(np.uint16)
 
     def color(self, frame_id: FrameId = None) -> np.ndarray:
         """The false-colour frame, ``uint8`` (height, width, 3) in RGB order.
 
-        KolThermo_GetColor hands out blue-green-red pixels; they are reordered here.
-        Rows come in the same order as raw().
+        KolThermo_GetColor hands out blue-green-red pixels in rows padded to
+        4 bytes; this wraps the host extra KolThermoHost_GetColorRGB, which
+        copies the same picture as packed red-green-blue in one pass. Rows
+        come in the same order as raw().
         """
-        stride = _stride(self.width, 3)
-        padded = np.empty((self.height, stride), dtype=np.uint8)
-        self._fetch("KolThermo_GetColor", frame_id, padded)
-        bgr = padded[:, : self.width * 3].reshape(self.height, self.width, 3)
-        return np.ascontiguousarray(bgr[:, :, ::-1])
+        frame = np.empty((self._height, self._width, 3), dtype=_UINT8)
+        self._fetch(self._get_color_rgb, "KolThermoHost_GetColorRGB", frame_id, frame)
+        return frame
 
     def temperature(
         self,
@@ -391,9 +551,10 @@ class Camera:
         Bad object parameters raise thermography.ThermographyError. Rows come
         in the same order as raw().
         """
-        params = optional_object_params(emissivity, reflected, transmission, atmosphere)
-        frame = np.empty((self.height, self.width), dtype=np.float32)
-        self._fetch("KolThermo_GetTemperature", frame_id, frame)
+        given = (emissivity, reflected, transmission, atmosphere)
+        params = None if given == _NO_OBJECT else optional_object_params(*given)
+        frame = np.empty((self._height, self._width), dtype=_FLOAT32)
+        self._fetch(self._get_temperature, "KolThermo_GetTemperature", frame_id, frame)
         if params is not None:
             correct_in_place(frame, params)
         return frame
@@ -402,10 +563,12 @@ class Camera:
 
     def load_table(self, path: _strings.PathArg) -> None:
         """Loads a calibration table file (this also starts a NUC hold)."""
+        self._hold_from = time.monotonic()
         self._checked("KolThermo_SetTableW", _strings.wide(path))
 
     def nuc(self) -> None:
         """Asks the camera for a non-uniformity correction; frames drop for nuc_hold_ms."""
+        self._hold_from = time.monotonic()
         self._checked("KolThermo_Nuc")
 
     @property
@@ -454,4 +617,3 @@ class Camera:
         if self.previewing and not self.paused:
             return self.wait_param(Param.RECORDING, lambda value: value == 0, timeout)
         return not self.recording
-

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import enum
+from typing import List
 
 from . import _names
 from ._header_enum import header_enum, member_or_int
@@ -10,7 +11,7 @@ from ._header_enum import header_enum, member_or_int
 
 class _EventCodeLookup(enum.IntEnum):
     @classmethod
-    def of(cls, value: int) -> "EventCode | int":
+    def of(cls, value: int) -> int:
         """The member for ``value``; a value the library never stores stays an int."""
         return member_or_int(cls, value)
 
@@ -37,13 +38,16 @@ class KolThermoError(Exception):
 
     ``code`` is the event code the call queued (an EventCode; EventCode.NONE
     when it queued none, as for a one-shot while previewing), ``function`` the
-    C function that failed.
+    C function that failed; ``codes`` every code the call queued, newest first.
     """
 
     def __init__(self, code: int, function: str, detail: str = "") -> None:
         self.code = EventCode.of(code)
         self.function = function
         self.detail = detail
+        # Every code the failed call queued, newest first (set by the Camera):
+        # EventCode members, or plain ints for codes the library never stores.
+        self.codes: List[int] = [self.code]
         text = f"{function} failed: code {int(self.code)} ({self.code_name}, {describe(code)})"
         if detail:
             text += f": {detail}"

@@ -8,8 +8,10 @@ from __future__ import annotations
 
 import asyncio
 import ctypes
+import select
 import threading
-from typing import AsyncIterator, Iterator, NamedTuple, Optional, Tuple, Union
+import time
+from typing import AsyncGenerator, Iterator, List, NamedTuple, Optional, Tuple, Union
 
 from . import _names
 from ._library import HostMessage, library
@@ -22,6 +24,10 @@ QUEUE_LIMIT = _names.HOST_QUEUE_LIMIT
 _HOST_MESSAGE = _names.HOST_MESSAGE
 _HOST_TIMEOUT = _names.HOST_TIMEOUT
 _CLOSED = object()  # ends an asyncio iteration when the window closes
+# Longest single poll of a wait: a window destroyed by another thread closes
+# its descriptor, which a poll already under way does not notice, so each
+# slice ends by asking the library whether the window still lives.
+_POLL_SLICE_S = 0.25
 
 
 class FrameReady(NamedTuple):
@@ -33,7 +39,7 @@ class FrameReady(NamedTuple):
 class CameraEvent(NamedTuple):
     """The library raised an event code (also queued for KolThermo_GetLastError)."""
 
-    code: Union[EventCode, int]
+    code: int  # an EventCode member, or an int for a code the library never stores
 
 
 class OtherMessage(NamedTuple):
@@ -101,16 +107,34 @@ class HostWindow:
     def get(self, timeout: Optional[float] = 0.0) -> Optional[Message]:
         """The oldest waiting message, waiting up to ``timeout`` seconds (None: no limit).
 
-        Returns None on time-out. The wait runs without holding the GIL.
+        Returns None on time-out. The wait polls the window's descriptor from
+        Python, without the GIL, so Ctrl-C (or any signal handler that
+        raises) interrupts it at once.
         """
-        if timeout is None:
-            timeout_ms = -1
-        else:
-            timeout_ms = max(0, min(int(timeout * 1000), 2**31 - 1))
+        message = self._take()
+        if message is not None or timeout is not None and timeout <= 0:
+            return message
+        deadline = None if timeout is None else time.monotonic() + timeout
+        poller = select.poll()
+        poller.register(self.fileno(), select.POLLIN)
+        while True:
+            if deadline is None:
+                slice_s = _POLL_SLICE_S
+            else:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return self._take()
+                slice_s = min(left, _POLL_SLICE_S)
+            poller.poll(max(1, int(slice_s * 1000)))
+            # Another reader may have taken what woke the poll: then wait on.
+            message = self._take()
+            if message is not None:
+                return message
+
+    def _take(self) -> Optional[Message]:
+        """The oldest waiting message without waiting; ValueError once the window is gone."""
         raw = HostMessage()
-        result = self._lib.KolThermoHost_WaitMessage(
-            self._live_handle(), timeout_ms, ctypes.byref(raw)
-        )
+        result = self._lib.KolThermoHost_WaitMessage(self._live_handle(), 0, ctypes.byref(raw))
         if result == _HOST_MESSAGE:
             return _decode(raw)
         if result == _HOST_TIMEOUT:
@@ -120,7 +144,7 @@ class HostWindow:
     def drain(self) -> Iterator[Message]:
         """Every message waiting now, oldest first, without waiting."""
         while True:
-            message = self.get(0)
+            message = self._take()
             if message is None:
                 return
             yield message
@@ -135,12 +159,26 @@ class HostWindow:
             self._lib.KolThermoHost_PostMessage(self._live_handle(), message, wparam, lparam)
         )
 
-    async def messages(self) -> AsyncIterator[Message]:
+    async def messages(self) -> AsyncGenerator[Message, None]:
         """Yields messages as they arrive, from the running asyncio loop.
 
         The window's descriptor is watched with ``loop.add_reader``; nothing
         blocks the loop. Only one such iterator may run per window at a time.
         The iteration ends when the window is closed.
+        """
+        batches = self.batches()
+        try:
+            async for batch in batches:
+                for message in batch:
+                    yield message
+        finally:
+            await batches.aclose()  # frees the window's reader now, not when collected
+
+    async def batches(self, timeout: Optional[float] = None) -> AsyncGenerator[List[Message], None]:
+        """Like messages(), but yields every message taken at one wake-up as one list.
+
+        A consumer that wants only the newest frame looks at a whole batch.
+        ``timeout``: TimeoutError when no message comes for that many seconds.
         """
         loop = asyncio.get_running_loop()
         queue: asyncio.Queue[object] = asyncio.Queue()
@@ -155,16 +193,24 @@ class HostWindow:
         def on_readable() -> None:
             # The descriptor stays readable while messages wait: take them all.
             try:
-                for message in self.drain():
-                    queue.put_nowait(message)
+                batch = list(self.drain())
             except ValueError:
                 loop.remove_reader(fd)
                 queue.put_nowait(_CLOSED)
+                return
+            if batch:
+                queue.put_nowait(batch)
 
         loop.add_reader(fd, on_readable)
         try:
             while True:
-                item = await queue.get()
+                if timeout is None:
+                    item = await queue.get()
+                else:
+                    try:
+                        item = await asyncio.wait_for(queue.get(), timeout)
+                    except asyncio.TimeoutError:
+                        raise TimeoutError(f"no message within {timeout} s") from None
                 if item is _CLOSED:
                     return
                 yield item  # type: ignore[misc]

@@ -71,14 +71,15 @@ def test_saved_dumps_hold_the_current_frame(paused, tmp_path):
     paused.save(tmp_path / "frame.raw", kolthermo.SaveFormat.RAW)
     paused.save(tmp_path / "frame.f32", 13)
     paused.save(tmp_path / "frame.bmp", "bmp")
-    raw = paused.raw("latest")
+    # The dumps and the bottom-up BMP keep the library's stored order, bottom
+    # row first; the arrays come top row first.
+    raw = paused.raw("latest")[::-1]
     assert (tmp_path / "frame.raw").read_bytes() == raw.tobytes()
-    assert (tmp_path / "frame.f32").read_bytes() == paused.temperature("latest").tobytes()
+    assert (tmp_path / "frame.f32").read_bytes() == paused.temperature("latest")[::-1].tobytes()
     bmp = (tmp_path / "frame.bmp").read_bytes()
     assert bmp[:2] == b"BM" and struct.unpack_from("<I", bmp, 10)[0] == 54
-    # A bottom-up BMP stores blue, green, red in the library's row order.
     pixels = np.frombuffer(bmp, dtype=np.uint8, offset=54).reshape(288, 384, 3)
-    np.testing.assert_array_equal(pixels[..., ::-1], paused.color("latest"))
+    np.testing.assert_array_equal(pixels[::-1, :, ::-1], paused.color("latest"))
 
 
 def test_unicode_paths_reach_the_file_system(paused, tmp_path):
@@ -124,12 +125,14 @@ def test_raw_stills_keep_every_code(streaming, tmp_path):
         try:
             streaming.save(tmp_path / "raw.png", "raw-png")
             streaming.save(tmp_path / "raw.tiff", "raw-tiff")
-            codes = streaming.raw("latest")[::-1]  # bottom row first: turned to the files' order
+            codes = streaming.raw("latest")
         finally:
             streaming.resume()
     finally:
         sim.set_scene(0, sim.Scene.DEFAULT)  # the module's other tests look at the room
 
+    # The scene numbers its pixels from the top row: the array starts there too.
+    np.testing.assert_array_equal(codes.ravel(), np.arange(codes.size) % 16384)
     png = (tmp_path / "raw.png").read_bytes()
     chunk = png.index(b"sBIT")
     assert png[chunk + 4] == 14  # significant bits of the grey samples

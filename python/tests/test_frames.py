@@ -47,19 +47,34 @@ def test_latest_is_the_newest_published_frame(streaming):
         streaming.resume()
 
 
-def test_fetch_flipped_reverses_the_rows_of_every_fetch(streaming):
+def test_rows_come_top_first_unless_the_stored_order_is_asked_for(streaming, c_lib):
+    """The package asks the library for top-first rows; fetch_flipped stays the C parameter."""
+    assert streaming.fetch_flipped is True
+    assert c_lib.KolThermo_GetParam(streaming.id, kolthermo.Param.FETCH_FLIPPED) == 1
     streaming.pause()
     try:
         frame_id = streaming.latest_frame_id
-        stored = (streaming.raw(frame_id), streaming.color(frame_id), streaming.temperature(frame_id))
-        streaming.fetch_flipped = True
-        flipped = (streaming.raw(frame_id), streaming.color(frame_id), streaming.temperature(frame_id))
-    finally:
+        top_first = (
+            streaming.raw(frame_id),
+            streaming.color(frame_id),
+            streaming.temperature(frame_id),
+        )
         streaming.fetch_flipped = False
+        stored = (
+            streaming.raw(frame_id),
+            streaming.color(frame_id),
+            streaming.temperature(frame_id),
+        )
+    finally:
+        streaming.fetch_flipped = True
         streaming.resume()
-    for normal, reversed_rows in zip(stored, flipped):
+    for normal, reversed_rows in zip(top_first, stored):
         np.testing.assert_array_equal(normal[::-1], reversed_rows)
-    assert not np.array_equal(stored[0], flipped[0])  # the scene is not symmetric
+    assert not np.array_equal(top_first[0], stored[0])  # the scene is not symmetric
+    with kolthermo.Camera(rows="bottom") as camera:
+        assert camera.fetch_flipped is False
+    with pytest.raises(ValueError):
+        kolthermo.Camera(rows="upside-down")
 
 
 def test_unknown_frame_ids_raise_invalid_argument(streaming):

@@ -16,7 +16,8 @@ def test_a_fresh_camera_reports_the_documented_defaults(camera):
     assert camera.auto_range_frames == -1
     assert (camera.color_low, camera.color_high) == (1000, 3000)
     assert camera.nuc_on_drift is True
-    assert camera.fetch_flipped is False and camera.mirror_on_save is False
+    # The library stores rows bottom first; the package asks for top first.
+    assert camera.fetch_flipped is True and camera.mirror_on_save is False
     assert camera.previewing is False and camera.paused is False and camera.recording is False
     assert camera.recording_mode == kolthermo.RecordingMode.NONE
     assert camera.frame_rate == 0.0
@@ -31,7 +32,7 @@ ROUND_TRIPS = [
     ("color_low", Param.COLOR_LOW, 1500),
     ("color_high", Param.COLOR_HIGH, 9000),
     ("nuc_on_drift", Param.NUC_ON_DRIFT, False),
-    ("fetch_flipped", Param.FETCH_FLIPPED, True),
+    ("fetch_flipped", Param.FETCH_FLIPPED, False),
     ("mirror_on_save", Param.MIRROR_ON_SAVE, True),
 ]
 

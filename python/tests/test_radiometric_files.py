@@ -156,6 +156,10 @@ def test_malformed_frames_are_refused_before_anything_is_written(tmp_path, celsi
         thermo.write_celsius_tiff(tmp_path / "empty.tiff", np.zeros((0, 4), np.float32))
     with pytest.raises(ValueError, match=r"\(height, width, 3\)"):
         thermo.write_picture(tmp_path / "p.png", np.zeros((4, 4, 4), np.uint8))
-    with pytest.raises(ValueError, match="32 bits"):
-        thermo.write_celsius_csv(tmp_path / "c.csv", celsius, frame_id=-1)
+    for beyond in (2**32, -(2**31) - 1):
+        with pytest.raises(ValueError, match="32 bits"):
+            thermo.write_celsius_csv(tmp_path / "c.csv", celsius, frame_id=beyond)
     assert list(tmp_path.iterdir()) == []
+    # A camera's negative frame ID is written as its 32 bits without sign.
+    thermo.write_celsius_csv(tmp_path / "c.csv", celsius, frame_id=-2)
+    assert "frame_id=4294967294" in (tmp_path / "c.csv").read_text().replace(" ", "")

@@ -227,6 +227,10 @@ def test_malformed_python_arguments_are_refused_before_the_library(scene):
         thermo.box(scene, 0, 0, 1, 1, alarm_above=1.0, alarm_below=0.0)
     with pytest.raises(TypeError, match="without an emissivity"):
         thermo.spot(scene, 1, 1, reflected=20.0)
+    with pytest.raises(TypeError, match="'emisivity'"):  # a misspelt keyword is never ignored
+        thermo.ellipse(scene, 0, 0, 2, 2, emisivity=0.9)
+    with pytest.raises(TypeError, match="'alarm_above'"):  # a profile has no alarm
+        thermo.line_profile(scene, 0, 0, 2, 2, alarm_above=1.0)
     with pytest.raises(ValueError, match="32-bit"):
         thermo.spot(scene, 2**31, 1)
     with pytest.raises(ValueError, match="finite"):

@@ -16,7 +16,8 @@ FrameRing::CopyResult FrameRing::CopyOut(FrameKind kind, int32_t frame_id, void*
   MutexLock lock(lock_);
   for (const auto& slot : slots_) {
     if (slot->frame_id.load() != frame_id) continue;
-    const CDibSurface& surface = kind == FrameKind::kColour ? slot->colour : slot->raw;
+    const bool colour = kind == FrameKind::kColour || kind == FrameKind::kColourRgb;
+    const CDibSurface& surface = colour ? slot->colour : slot->raw;
     const size_t rows = static_cast<size_t>(surface.height());
     if (kind == FrameKind::kTemperature) {
       const size_t needed = static_cast<size_t>(surface.width()) * rows * sizeof(float);
@@ -26,6 +27,25 @@ FrameRing::CopyResult FrameRing::CopyOut(FrameKind kind, int32_t frame_id, void*
       }
       table.ConvertToFloat(surface, static_cast<float*>(buffer),
                            bottom_up_rows ? RowOrder::kBottomUp : RowOrder::kTopDown);
+      return CopyResult::kCopied;
+    }
+    if (kind == FrameKind::kColourRgb) {
+      const size_t width = static_cast<size_t>(surface.width());
+      const size_t packed_row = width * 3;
+      if (buffer == nullptr || surface.pixels() == nullptr || size_bytes < packed_row * rows) {
+        return CopyResult::kBufferTooSmall;
+      }
+      const size_t stride = static_cast<size_t>(surface.stride());
+      auto* out = static_cast<uint8_t*>(buffer);
+      for (size_t k = 0; k < rows; ++k) {
+        const uint8_t* in = surface.pixels() + (bottom_up_rows ? k : rows - 1 - k) * stride;
+        uint8_t* row = out + k * packed_row;
+        for (size_t x = 0; x < packed_row; x += 3) {
+          row[x] = in[x + 2];
+          row[x + 1] = in[x + 1];
+          row[x + 2] = in[x];
+        }
+      }
       return CopyResult::kCopied;
     }
     const size_t row_bytes = static_cast<size_t>(surface.stride());
@@ -68,6 +88,10 @@ bool CKolThermo::GetRaw(int32_t frame_id, void* buffer, uint32_t size_bytes) {
 
 bool CKolThermo::GetColor(int32_t frame_id, void* buffer, uint32_t size_bytes) {
   return CopyFrameOut(FrameRing::FrameKind::kColour, frame_id, buffer, size_bytes);
+}
+
+bool CKolThermo::GetColorRgb(int32_t frame_id, void* buffer, uint32_t size_bytes) {
+  return CopyFrameOut(FrameRing::FrameKind::kColourRgb, frame_id, buffer, size_bytes);
 }
 
 bool CKolThermo::GetTemperature(int32_t frame_id, float* buffer, uint32_t size_bytes) {

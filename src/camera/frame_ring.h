@@ -91,9 +91,11 @@ class FrameRing {
   // must not be empty.
   const FrameSlot& current() EXCLUDES(lock_);
 
-  // What a host fetch asks for: the raw codes, the false-colour picture, or
-  // the temperatures through the calibration table.
-  enum class FrameKind { kRaw, kColour, kTemperature };
+  // What a host fetch asks for: the raw codes, the false-colour picture (as
+  // stored: blue, green, red, rows padded to 4 bytes; or packed red, green,
+  // blue for hosts that take that order), or the temperatures through the
+  // calibration table.
+  enum class FrameKind { kRaw, kColour, kColourRgb, kTemperature };
   enum class CopyResult {
     kCopied,
     kNoSuchFrame,     // frame ID 0 or in no slot

@@ -81,6 +81,10 @@ class CKolThermo : public ParameterTable {
   // false with code 5 (no such frame) or 6 (buffer missing or too small).
   bool GetRaw(int32_t frame_id, void* buffer, uint32_t size_bytes);
   bool GetColor(int32_t frame_id, void* buffer, uint32_t size_bytes);
+  // The false-colour picture as packed red, green, blue pixels (width * 3
+  // bytes a row, no padding), in one pass, for hosts whose images take that
+  // order. Same results as GetColor.
+  bool GetColorRgb(int32_t frame_id, void* buffer, uint32_t size_bytes);
   // The frame's temperatures in degrees Celsius (width x height floats, -999.0
   // where a code has no temperature), through the calibration table.
   bool GetTemperature(int32_t frame_id, float* buffer, uint32_t size_bytes);
