@@ -5,6 +5,7 @@
 
 #include "camera/frame_ring.h"
 #include "camera/kol_thermo.h"
+#include "imaging/channel_swap.h"
 
 namespace kt {
 
@@ -39,12 +40,7 @@ FrameRing::CopyResult FrameRing::CopyOut(FrameKind kind, int32_t frame_id, void*
       auto* out = static_cast<uint8_t*>(buffer);
       for (size_t k = 0; k < rows; ++k) {
         const uint8_t* in = surface.pixels() + (bottom_up_rows ? k : rows - 1 - k) * stride;
-        uint8_t* row = out + k * packed_row;
-        for (size_t x = 0; x < packed_row; x += 3) {
-          row[x] = in[x + 2];
-          row[x + 1] = in[x + 1];
-          row[x + 2] = in[x];
-        }
+        CopySwappingBlueAndRed(out + k * packed_row, in, static_cast<int32_t>(width));
       }
       return CopyResult::kCopied;
     }
