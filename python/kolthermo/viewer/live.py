@@ -177,7 +177,8 @@ class LiveCamera:
         except KolThermoError:
             internal = math.nan
         return thermo.FrameInfo(
-            frame_id=self._frame_id,
+            # Files store the ID's 32 bits unsigned, as a C host's cast would.
+            frame_id=self._frame_id & 0xFFFFFFFF,
             internal=internal,
             emissivity=self.settings.emissivity,
             reflected=self.settings.reflected,
@@ -194,7 +195,7 @@ class LiveCamera:
 
     def record(self, on: bool) -> Optional[str]:
         if on:
-            return self.captures.start_recording(self.width, self.height, self._frame_id)
+            return self.captures.start_recording(self.width, self.height, self._frame_id & 0xFFFFFFFF)
         return self.captures.stop_recording()
 
     def select(self, slot: int) -> None:

@@ -21,7 +21,7 @@ const view = {
 };
 
 // For the benchmark and the tests: frames drawn and their frame-to-screen times in ms.
-window.viewerStats = { frames: 0, latencies: [], lastFrame: 0 };
+window.viewerStats = { frames: 0, latencies: [], lastFrame: 0, palette: null };
 const KEEP_LATENCIES = 5000;
 
 const token = new URLSearchParams(location.search).get("token");
@@ -65,6 +65,7 @@ function onFrame(buffer) {
     if (stats.latencies.length > KEEP_LATENCIES) stats.latencies.shift();
     stats.frames += 1;
     stats.lastFrame = header.frame;
+    stats.palette = header.palette;
     send({ type: "ack" });
   });
 }
