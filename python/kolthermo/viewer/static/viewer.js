@@ -147,28 +147,14 @@ function drawOverlay() {
   c.lineWidth = 2;
   c.font = "13px sans-serif";
   const shapes = view.draft ? view.tools.concat([view.draft]) : view.tools;
-  shapes.forEach((tool, index) => {
-    c.strokeStyle = "#ffffff";
-    c.fillStyle = "#ffffff";
-    const [a, b, w, h] = tool.coords;
-    if (tool.kind === "spot") {
-      c.beginPath();
-      c.arc((a + 0.5) * sx, (b + 0.5) * sy, 6, 0, 2 * Math.PI);
-      c.moveTo((a + 0.5) * sx - 10, (b + 0.5) * sy);
-      c.lineTo((a + 0.5) * sx + 10, (b + 0.5) * sy);
-      c.moveTo((a + 0.5) * sx, (b + 0.5) * sy - 10);
-      c.lineTo((a + 0.5) * sx, (b + 0.5) * sy + 10);
-      c.stroke();
-    } else if (tool.kind === "box") {
-      c.strokeRect(a * sx, b * sy, w * sx, h * sy);
-    } else {
-      c.beginPath();
-      c.moveTo((a + 0.5) * sx, (b + 0.5) * sy);
-      c.lineTo((w + 0.5) * sx, (h + 0.5) * sy);
-      c.stroke();
-    }
-    if (tool !== view.draft) c.fillText(String(index + 1), a * sx + 8, b * sy - 6);
-  });
+  // Each tool twice: a dark outline, then white, so it shows on hot and cold parts alike.
+  for (const [colour, width] of [["#000000", 4], ["#ffffff", 2]]) {
+    c.strokeStyle = colour;
+    c.fillStyle = colour;
+    c.lineWidth = width;
+    shapes.forEach((tool, index) => drawTool(c, tool, index, sx, sy));
+  }
+  c.lineWidth = 2;
   const header = view.frame && view.frame.header;
   if (!header) return;
   for (const [mark, colour] of [[header.hottest, "#ff4020"], [header.coldest, "#20a0ff"]]) {
@@ -185,6 +171,27 @@ function drawOverlay() {
     c.stroke();
     c.fillText(celsiusText(mark.celsius), Math.min(x + 10, overlay.width - 70), Math.max(y - 6, 14));
   }
+}
+
+function drawTool(c, tool, index, sx, sy) {
+  const [a, b, w, h] = tool.coords;
+  if (tool.kind === "spot") {
+    c.beginPath();
+    c.arc((a + 0.5) * sx, (b + 0.5) * sy, 6, 0, 2 * Math.PI);
+    c.moveTo((a + 0.5) * sx - 10, (b + 0.5) * sy);
+    c.lineTo((a + 0.5) * sx + 10, (b + 0.5) * sy);
+    c.moveTo((a + 0.5) * sx, (b + 0.5) * sy - 10);
+    c.lineTo((a + 0.5) * sx, (b + 0.5) * sy + 10);
+    c.stroke();
+  } else if (tool.kind === "box") {
+    c.strokeRect(a * sx, b * sy, w * sx, h * sy);
+  } else {
+    c.beginPath();
+    c.moveTo((a + 0.5) * sx, (b + 0.5) * sy);
+    c.lineTo((w + 0.5) * sx, (h + 0.5) * sy);
+    c.stroke();
+  }
+  if (tool !== view.draft) c.fillText(String(index + 1), a * sx + 8, b * sy - 6);
 }
 
 function framePoint(event) {
