@@ -192,4 +192,6 @@ def test_beyond_loopback_every_request_needs_the_token(start_viewer, viewer, bro
     # The page with the token in its URL loads its files and its frames.
     browser.get(open_viewer.local(f"/?token={token}"))
     wait_for(lambda: frames_drawn(browser) >= 3, 15, "frames through the token")
+    # SIGTERM reaches the server through the tool, which reports the stop request.
+    assert open_viewer.stop() == 130
 

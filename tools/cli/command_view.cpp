@@ -165,8 +165,10 @@ int RunView(const ParsedOptions& options) {
                   " (set KOLTHERMO_PYTHON to a python3 with aiohttp and numpy)");
   }
   const int status = WaitForServer(pid);
-  if (StopRequested()) return kExitInterrupted;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return kExitSuccess;
+  const bool clean =
+      (WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
+      (WIFSIGNALED(status) && (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGTERM));
+  if (clean) return StopRequested() ? kExitInterrupted : kExitSuccess;
   if (WIFEXITED(status)) {
     throw Failure("the viewer's server ended with status " + std::to_string(WEXITSTATUS(status)) +
                   " (it needs the kolthermo package, aiohttp and numpy)");

@@ -16,11 +16,12 @@ import socket
 import sys
 from dataclasses import dataclass
 from pathlib import Path
-from typing import Any, Optional, Set
+from typing import Any, Awaitable, Optional, Set
 
 from aiohttp import WSMsgType, web
 
 from .. import thermography as thermo
+from ..errors import KolThermoError
 from . import settings as view_settings
 from .access import Access, is_loopback, new_token
 from .captures import Captures
@@ -64,7 +65,15 @@ class Client:
             if self.pending is not None and self.credit > 0:
                 message, self.pending = self.pending, None
                 self.credit -= 1
-                await self.ws.send_bytes(message)
+                await _quietly(self.ws.send_bytes(message))
+
+
+async def _quietly(sending: Awaitable[None]) -> None:
+    """Sends to a page that may have gone: a closed connection ends its handler anyway."""
+    try:
+        await sending
+    except (ConnectionError, RuntimeError):
+        pass
 
 
 class Viewer:
@@ -87,7 +96,7 @@ class Viewer:
         text = json.dumps(payload)
         for client in self.clients:
             if not client.ws.closed:
-                asyncio.ensure_future(client.ws.send_str(text))
+                asyncio.ensure_future(_quietly(client.ws.send_str(text)))
 
     def status(self) -> dict:
         camera = self.camera
@@ -166,7 +175,8 @@ class Viewer:
                     continue
                 try:
                     reply = self.handle(client, json.loads(message.data))
-                except (ValueError, OSError) as error:  # refused input, a file not written
+                except (ValueError, OSError, KolThermoError) as error:
+                    # Refused input, a file not written, the camera refusing a call.
                     reply = {"type": "error", "text": str(error)}
                 if reply is not None:
                     await ws.send_str(json.dumps(reply))
