@@ -171,7 +171,7 @@ int RunView(const ParsedOptions& options) {
   if (clean) return StopRequested() ? kExitInterrupted : kExitSuccess;
   if (WIFEXITED(status)) {
     throw Failure("the viewer's server ended with status " + std::to_string(WEXITSTATUS(status)) +
-                  " (it needs the kolthermo package, aiohttp and numpy)");
+                  " (its message above says why)");
   }
   throw Failure("the viewer's server was ended by signal " + std::to_string(WTERMSIG(status)));
 }
