@@ -4,20 +4,22 @@
 // the build tree, writes the simulated camera's calibration table when none is
 // given, and runs the server until Ctrl-C or SIGTERM. The server prints the
 // page's URL as the first line of output.
+#include <spawn.h>
 #include <sys/wait.h>
 
-#include <spawn.h>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "command.h"
@@ -46,33 +48,59 @@ bool RunsFromBuildTree() {
   return !error && fs::equivalent(self.parent_path(), KOLTHERMO_VIEW_BUILD_DIR, error) && !error;
 }
 
-void PrepareEnvironment() {
-  if (!RunsFromBuildTree()) return;
-  const char* path = std::getenv("PYTHONPATH");
-  std::string python_path = KOLTHERMO_VIEW_PYTHONPATH;
-  if (path != nullptr && *path != '\0') python_path += ":" + std::string(path);
-  setenv("PYTHONPATH", python_path.c_str(), 1);
-  setenv("KOLTHERMO_LIBRARY", KOLTHERMO_VIEW_LIBRARY, 0);
-  setenv("KOLTHERMO_THERMOGRAPHY_LIBRARY", KOLTHERMO_VIEW_THERMOGRAPHY_LIBRARY, 0);
+// The environment the server starts with: this program's, as name -> value.
+using Environment = std::map<std::string, std::string>;
+
+Environment CurrentEnvironment() {
+  Environment variables;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    const size_t equals = text.find('=');
+    if (equals == std::string_view::npos) continue;
+    variables.emplace(std::string(text.substr(0, equals)), std::string(text.substr(equals + 1)));
+  }
+  return variables;
 }
 
-std::string Interpreter() {
-  if (const char* chosen = std::getenv("KOLTHERMO_PYTHON"); chosen != nullptr && *chosen != '\0') {
-    return chosen;
+// From the build tree: the source tree's package first on the path, and the
+// libraries built beside this program unless chosen already.
+void UseBuildTree(Environment* variables) {
+  std::string& path = (*variables)["PYTHONPATH"];
+  path = path.empty() ? std::string(KOLTHERMO_VIEW_PYTHONPATH)
+                      : std::string(KOLTHERMO_VIEW_PYTHONPATH) + ":" + path;
+  variables->emplace("KOLTHERMO_LIBRARY", KOLTHERMO_VIEW_LIBRARY);
+  variables->emplace("KOLTHERMO_THERMOGRAPHY_LIBRARY", KOLTHERMO_VIEW_THERMOGRAPHY_LIBRARY);
+}
+
+std::string Interpreter(const Environment& variables, bool build_tree) {
+  if (const auto chosen = variables.find("KOLTHERMO_PYTHON");
+      chosen != variables.end() && !chosen->second.empty()) {
+    return chosen->second;
   }
   // In the build tree, the interpreter found when configuring (Debian's, with aiohttp).
-  return RunsFromBuildTree() ? KOLTHERMO_VIEW_PYTHON : "python3";
+  return build_tree ? KOLTHERMO_VIEW_PYTHON : "python3";
+}
+
+std::string ErrorText(int number) { return std::generic_category().message(number); }
+
+// The C view of `words` that exec takes: pointers into them, then a null.
+std::vector<char*> NullTerminated(std::vector<std::string>& words) {
+  std::vector<char*> pointers;
+  pointers.reserve(words.size() + 1);
+  for (std::string& word : words) pointers.push_back(word.data());
+  pointers.push_back(nullptr);
+  return pointers;
 }
 
 // A private folder for the table the command writes; removed when the viewer ends.
 class TemporaryFolder {
  public:
   TemporaryFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kolthermo-view-XXXXXX";
+    std::error_code error;
+    const fs::path base = fs::temp_directory_path(error);  // $TMPDIR, else /tmp
+    std::string pattern = ((error ? fs::path("/tmp") : base) / "kolthermo-view-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
-      throw Failure("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+      throw Failure("cannot make a temporary folder: " + ErrorText(errno));
     }
     path_ = pattern;
   }
@@ -94,7 +122,7 @@ fs::path WriteSimulatedTable(const fs::path& folder) {
   std::string error;
   const std::vector<uint8_t> bytes = tw::EncodeTable(request, &error);
   if (bytes.empty()) throw Failure("cannot make the calibration table: " + error);
-  const fs::path path = folder / "calibration-4000.bin";
+  fs::path path = folder / "calibration-4000.bin";
   if (!tw::WriteTableFile(path, bytes, &error)) throw Failure(error);
   return path;
 }
@@ -137,8 +165,10 @@ int RunView(const ParsedOptions& options) {
     table = WriteSimulatedTable(scratch->path()).string();
   }
 
-  PrepareEnvironment();
-  const std::string python = Interpreter();
+  Environment variables = CurrentEnvironment();
+  const bool build_tree = RunsFromBuildTree();
+  if (build_tree) UseBuildTree(&variables);
+  const std::string python = Interpreter(variables, build_tree);
   std::vector<std::string> words = {python,
                                     "-m",
                                     "kolthermo.viewer",
@@ -153,15 +183,21 @@ int RunView(const ParsedOptions& options) {
   if (const auto output = options.Value("--output")) {
     words.insert(words.end(), {"--output", *output});
   }
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
+  std::vector<std::string> settings;
+  settings.reserve(variables.size());
+  for (const auto& [name, value] : variables) {
+    std::string setting = name;
+    setting += '=';
+    setting += value;
+    settings.push_back(std::move(setting));
+  }
 
   std::fflush(stdout);
   pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, python.c_str(), nullptr, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, python.c_str(), nullptr, nullptr,
+                                   NullTerminated(words).data(), NullTerminated(settings).data());
   if (spawned != 0) {
-    throw Failure("cannot start " + python + ": " + std::strerror(spawned) +
+    throw Failure("cannot start " + python + ": " + ErrorText(spawned) +
                   " (set KOLTHERMO_PYTHON to a python3 with aiohttp and numpy)");
   }
   const int status = WaitForServer(pid);

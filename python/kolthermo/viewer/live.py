@@ -64,6 +64,8 @@ class LiveCamera:
         self._frame_id = 0
         self._started = 0.0  # monotonic time of the last preview start
         self._watchdog: Optional[asyncio.Task] = None
+        # Whether any page is open: frames nobody sees are not coloured.
+        self.watched: Callable[[], bool] = lambda: True
 
     # ---- lifetime -------------------------------------------------------
 
@@ -167,7 +169,8 @@ class LiveCamera:
             return  # the frame left the ring already, or the parameters refuse it
         self._celsius, self._frame_id = celsius, frame_id
         self._set_state("live")
-        self._publish(frames.render(celsius, self.settings, frame_id, stamp))
+        if self.watched():
+            self._publish(frames.render(celsius, self.settings, frame_id, stamp))
         if self.captures.recording is not None:
             self.captures.add(celsius, self._info())
 

@@ -85,6 +85,7 @@ class Viewer:
         self.camera = LiveCamera(
             options.slot, options.table, self.settings, self.captures, self.publish, self.announce
         )
+        self.camera.watched = lambda: bool(self.clients)
 
     # ---- to the pages -----------------------------------------------------
 
