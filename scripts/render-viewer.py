@@ -33,8 +33,10 @@ CURSOR = (300, 180)
 def offset(overlay, x, y):
     """Selenium's offset from the overlay's centre to frame pixel (x, y)."""
     size = overlay.size
-    return (int((x + 0.5) * size["width"] / WIDTH - size["width"] / 2),
-            int((y + 0.5) * size["height"] / HEIGHT - size["height"] / 2))
+    return (
+        int((x + 0.5) * size["width"] / WIDTH - size["width"] / 2),
+        int((y + 0.5) * size["height"] / HEIGHT - size["height"] / 2),
+    )
 
 
 def wait_for(check, seconds, what):
@@ -52,16 +54,25 @@ def main():
     args = parser.parse_args()
     tool = pathlib.Path(args.build) / "tools" / "cli" / "kolthermo"
     with tempfile.TemporaryDirectory(prefix="render-viewer-") as output:
-        server = subprocess.Popen([str(tool), "view", "--port", "0", "--output", output],
-                                  stdout=subprocess.PIPE, text=True)
+        server = subprocess.Popen(
+            [str(tool), "view", "--port", "0", "--output", output],
+            stdout=subprocess.PIPE,
+            text=True,
+        )
         try:
             url = server.stdout.readline().strip()
             if not url.startswith("http://"):
                 sys.exit(f"render-viewer: kolthermo view printed no URL ({url!r})")
             options = webdriver.ChromeOptions()
             options.binary_location = "/usr/bin/chromium"
-            for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
-                             "--window-size=1200,860", "--hide-scrollbars"):
+            for argument in (
+                "--headless=new",
+                "--no-sandbox",
+                "--disable-gpu",
+                "--disable-dev-shm-usage",
+                "--window-size=1200,860",
+                "--hide-scrollbars",
+            ):
                 options.add_argument(argument)
             driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
             try:
@@ -72,19 +83,25 @@ def main():
                 for kind, start, end in TOOLS:
                     driver.find_element(By.ID, f"tool-{kind}").click()
                     actions = ActionChains(driver).move_to_element_with_offset(
-                        overlay, *offset(overlay, *start))
+                        overlay, *offset(overlay, *start)
+                    )
                     if end is None:
                         actions.click()
                     else:
                         actions.click_and_hold().move_to_element_with_offset(
-                            overlay, *offset(overlay, *end)).release()
+                            overlay, *offset(overlay, *end)
+                        ).release()
                     actions.perform()
                     driver.find_element(By.ID, f"tool-{kind}").click()
                     count = len(TOOLS[: TOOLS.index((kind, start, end)) + 1])
-                    wait_for(lambda: len(driver.find_elements(By.CSS_SELECTOR, "#tools tr"))
-                             == count, 10, f"the {kind}")
+                    wait_for(
+                        lambda: len(driver.find_elements(By.CSS_SELECTOR, "#tools tr")) == count,
+                        10,
+                        f"the {kind}",
+                    )
                 ActionChains(driver).move_to_element_with_offset(
-                    overlay, *offset(overlay, *CURSOR)).perform()
+                    overlay, *offset(overlay, *CURSOR)
+                ).perform()
                 seen = frames()
                 wait_for(lambda: frames() >= seen + 5, 10, "frames with the tools")
                 driver.save_screenshot(args.output)

@@ -103,7 +103,13 @@ def viewer(start_viewer) -> Viewer:
 def browser() -> Iterator[webdriver.Chrome]:
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,900"):
+    for argument in (
+        "--headless=new",
+        "--no-sandbox",
+        "--disable-gpu",
+        "--disable-dev-shm-usage",
+        "--window-size=1400,900",
+    ):
         options.add_argument(argument)
     driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
     try:

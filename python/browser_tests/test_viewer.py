@@ -30,7 +30,9 @@ def picture_mean(browser) -> tuple:
             """const c = document.getElementById('picture');
                const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
                const s = [0, 0, 0];
-               for (let i = 0; i < d.length; i += 4) { s[0] += d[i]; s[1] += d[i+1]; s[2] += d[i+2]; }
+               for (let i = 0; i < d.length; i += 4) {
+                 s[0] += d[i]; s[1] += d[i + 1]; s[2] += d[i + 2];
+               }
                return s.map(v => v / (d.length / 4));"""
         )
     )
@@ -141,7 +143,9 @@ def test_snapshot_writes_files_that_read_back(page, viewer):
     # Row 0 at the top: the mug where the scene has it, the cold pack too.
     assert celsius[168:226, 280:318].mean() == pytest.approx(90.0, abs=0.3)
     assert celsius[28:76, 24:84].mean() == pytest.approx(5.0, abs=0.3)
-    palette = Select(page.find_element(By.ID, "palette")).first_selected_option.get_attribute("value")
+    palette = Select(page.find_element(By.ID, "palette")).first_selected_option.get_attribute(
+        "value"
+    )
     picture = np.asarray(Image.open(pngs[0]).convert("RGB"))
     assert np.array_equal(picture, thermo.colorize(celsius, palette, "auto"))
 
@@ -152,7 +156,9 @@ def test_recording_writes_one_page_per_frame(page, viewer):
     wait_for(lambda: "active" in record.get_attribute("class"), 5, "the recording to start")
     wait_frames(page, 10)
     record.click()
-    wait_for(lambda: "frames)" in page.find_element(By.ID, "message").text, 5, "the recording's end")
+    wait_for(
+        lambda: "frames)" in page.find_element(By.ID, "message").text, 5, "the recording's end"
+    )
     (path,) = viewer.output.glob("recording-*.tiff")
     with tifffile.TiffFile(path) as tiff:
         pages = [one.asarray() for one in tiff.pages]
@@ -194,4 +200,3 @@ def test_beyond_loopback_every_request_needs_the_token(start_viewer, viewer, bro
     wait_for(lambda: frames_drawn(browser) >= 3, 15, "frames through the token")
     # SIGTERM reaches the server through the tool, which reports the stop request.
     assert open_viewer.stop() == 130
-

@@ -17,7 +17,9 @@ def main(argv: Optional[List[str]] = None) -> int:
     )
     parser.add_argument("--port", type=int, default=DEFAULT_PORT, help="0: any free port")
     parser.add_argument(
-        "--host", default="127.0.0.1", help="address to listen on; beyond loopback a token is needed"
+        "--host",
+        default="127.0.0.1",
+        help="address to listen on; beyond loopback a token is needed",
     )
     parser.add_argument("--output", type=Path, help="folder for snapshots and recordings")
     parser.add_argument("--table", help="calibration table to load")

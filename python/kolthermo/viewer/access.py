@@ -81,5 +81,7 @@ class Access:
             # The query token was right: later requests of this page may carry the cookie instead.
             if response.prepared:
                 return response
-            response.set_cookie(TOKEN_COOKIE, self.token, httponly=True, samesite="Strict", path="/")
+            response.set_cookie(
+                TOKEN_COOKIE, self.token, httponly=True, samesite="Strict", path="/"
+            )
         return response

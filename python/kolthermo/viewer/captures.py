@@ -68,7 +68,7 @@ class Captures:
 
 
 def default_folder() -> Path:
-    """kolthermo-view under the current directory; the system's temp folder if that cannot be made."""
+    """kolthermo-view under the current directory, else a new folder in the system's temp folder."""
     here = Path.cwd() / "kolthermo-view"
     try:
         here.mkdir(exist_ok=True)

@@ -198,7 +198,9 @@ class LiveCamera:
 
     def record(self, on: bool) -> Optional[str]:
         if on:
-            return self.captures.start_recording(self.width, self.height, self._frame_id & 0xFFFFFFFF)
+            return self.captures.start_recording(
+                self.width, self.height, self._frame_id & 0xFFFFFFFF
+            )
         return self.captures.stop_recording()
 
     def select(self, slot: int) -> None:
