@@ -6,8 +6,9 @@
 #                                [--tidy] [--thread-safety] [--python] [--perf] [--all]
 #                                [--list]
 #   --native   compilers, CMake, Ninja, GoogleTest, Google Benchmark, the image
-#              libraries, CLI11, FreeType and the DejaVu fonts, ffmpeg and the
-#              --python set (default)
+#              libraries, CLI11, FreeType and the DejaVu fonts, ffmpeg, the
+#              --python set, and aiohttp, Chromium, chromedriver and Selenium
+#              for the live viewer and its browser tests (default)
 #   --windows  mingw-w64 cross compilers and binutils, wine64 and wine32 (the
 #              i386 architecture is added to dpkg for it), zlib for mingw,
 #              dpkg-dev (to fetch the image libraries' sources)
@@ -32,7 +33,8 @@ native_packages() {
     libjpeg-dev libpng-dev libtiff-dev zlib1g-dev ffmpeg \
     libcli11-dev libfreetype-dev fonts-dejavu-core \
     python3 python3-pytest python3-numpy python3-pil python3-tifffile \
-    python3-pip python3-venv
+    python3-pip python3-venv \
+    python3-aiohttp chromium chromium-driver python3-selenium
 }
 
 windows_packages() {

@@ -70,6 +70,13 @@ if ((!report_only)); then
   cmake --build "$build" --target kolthermo
   "$python" scripts/perf_python.py --build "$build" --repeats "$((repeats * 3))" \
     >"$results/python.json"
+  echo "==== live viewer: frame to screen in headless Chromium"
+  cmake --build "$build" --target kolthermo-cli
+  viewer_frames=300
+  if ((quick)); then viewer_frames=60; fi
+  "$python" scripts/perf_viewer.py --tool "$build/tools/cli/kolthermo" \
+    --out "$results/viewer.json" --frames "$viewer_frames" ||
+    echo "perf-report: the viewer benchmark failed; the report says so" >&2
   if ((soak)); then
     echo "==== soak, ten minutes"
     "$build"/tests/soak/kolthermo_soak --seconds 600 | tee "$build/soak.txt"

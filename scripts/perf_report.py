@@ -399,6 +399,27 @@ def soak_section(soak):
     return lines + [""]
 
 
+def viewer_section(viewer):
+    """Frame to screen in the live viewer (scripts/perf_viewer.py's viewer.json)."""
+    lines = ["## Live viewer: frame to screen", ""]
+    if not viewer:
+        return lines + ["No viewer figures in this run (`scripts/perf_viewer.py` did not "
+                        "write `viewer.json`).", ""]
+    target = viewer.get("target_median_ms")
+    lines += [f"`kolthermo view` on the simulated camera at "
+              f"{viewer.get('camera_frames_per_second', 30):g} frames per second, the page in "
+              "headless Chromium: from the frame's time stamp (the server saw its frame-ready "
+              "message) to the first animation frame after the page drew it, measured in the "
+              f"browser over {viewer.get('frames')} frames "
+              f"({viewer.get('frames_per_second')} frames per second drawn).", "",
+              "| Median | p90 | p99 | Max | Target (median) | |",
+              "| ---: | ---: | ---: | ---: | ---: | --- |",
+              f"| {viewer['median_ms']:.1f} ms | {viewer['p90_ms']:.1f} ms | "
+              f"{viewer['p99_ms']:.1f} ms | {viewer['max_ms']:.1f} ms | ≤ {target:g} ms | "
+              f"{verdict(viewer['median_ms'], target)} |", ""]
+    return lines
+
+
 def repetition_words(machine):
     repetitions = machine.get("repetitions", 1)
     if repetitions > 1:
@@ -444,6 +465,8 @@ def write_report(args):
     lines += recording_section(programs)
     lines += comparison_section(baselines)
     lines += python_section(results)
+    viewer = results / "viewer.json"
+    lines += viewer_section(read_json(viewer) if viewer.exists() else None)
     lines += soak_section(pathlib.Path(args.soak))
     pathlib.Path(args.out).write_text("\n".join(lines).rstrip() + "\n")
 

@@ -15,7 +15,7 @@ namespace {
 using ::testing::HasSubstr;
 
 const std::vector<std::string> kCommands{"list",  "info",  "snap", "record",
-                                         "watch", "table", "demo"};
+                                         "watch", "table", "demo", "view"};
 
 TEST(CliHelp, EveryCommandExplainsItselfAndExitsZero) {
   TempDir dir;
@@ -49,6 +49,8 @@ TEST(CliUsage, MistakesExitTwoWithAMessageAndAHint) {
       {"table", "--output", "t.bin"},
       {"table", "--layout", "4000", "--sub-tables", "2", "--output", "t.bin"},
       {"demo", "--video-frames", "0"},
+      {"view", "--port", "65536"},
+      {"view", "--host", ""},
       {"snap", "--format", "png", "--output", "t.bin.bmp"},
       {"snap", "--scale-bar=yes"},
       {"--version", "extra"},

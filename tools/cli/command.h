@@ -26,6 +26,7 @@ const Command& RecordCommand();
 const Command& WatchCommand();
 const Command& TableCommand();
 const Command& DemoCommand();
+const Command& ViewCommand();
 
 }  // namespace kt::cli
 

@@ -1,6 +1,7 @@
 // kolthermo: the KolThermo SDK's command-line tool. Lists cameras, shows
 // their settings, saves stills, records, watches the live temperatures,
-// writes calibration tables and runs the guided demo on the simulated camera.
+// writes calibration tables, runs the guided demo on the simulated camera and
+// serves the live viewer in the browser.
 //
 // Exit status: 0 success, 1 failure (camera, library or file), 2 bad usage,
 // 130 stopped by Ctrl-C or SIGTERM (files written so far are complete).
@@ -19,10 +20,10 @@ namespace {
 
 using kt::cli::Command;
 
-std::array<const Command*, 7> AllCommands() {
+std::array<const Command*, 8> AllCommands() {
   return {&kt::cli::ListCommand(),   &kt::cli::InfoCommand(),  &kt::cli::SnapCommand(),
           &kt::cli::RecordCommand(), &kt::cli::WatchCommand(), &kt::cli::TableCommand(),
-          &kt::cli::DemoCommand()};
+          &kt::cli::DemoCommand(),   &kt::cli::ViewCommand()};
 }
 
 constexpr std::string_view kExitStatusText =
