@@ -180,8 +180,7 @@ class LiveCamera:
         except KolThermoError:
             internal = math.nan
         return thermo.FrameInfo(
-            # Files store the ID's 32 bits unsigned, as a C host's cast would.
-            frame_id=self._frame_id & 0xFFFFFFFF,
+            frame_id=self._frame_id,  # FrameInfo stores its 32 bits unsigned
             internal=internal,
             emissivity=self.settings.emissivity,
             reflected=self.settings.reflected,
@@ -199,6 +198,7 @@ class LiveCamera:
     def record(self, on: bool) -> Optional[str]:
         if on:
             return self.captures.start_recording(
+                # Named by the ID's 32 bits unsigned, as the files store it.
                 self.width, self.height, self._frame_id & 0xFFFFFFFF
             )
         return self.captures.stop_recording()
