@@ -97,7 +97,8 @@ done
 
 packages=()
 for set in "${want[@]}"; do
-  read -r -a more <<<"$("${set}_packages")"
+  # A set may print its packages on several lines: read them all.
+  read -r -a more <<<"$("${set}_packages" | tr '\n' ' ')"
   packages+=("${more[@]}")
 done
 if ((list_only)); then
