@@ -9,8 +9,11 @@
 #   x64  builds the 64-bit test build (preset mingw-x64) and runs its suite
 #        under wine64.
 # Each suite runs one test at a time (wine slows every host call) in a wine
-# prefix of its own, build/<preset>/wineprefix. The time of each part is
-# printed at its end and once more in a summary.
+# prefix of its own, build/<preset>/wineprefix. The suites mostly wait on
+# wine and on their tests' clocks and use little processor time, so the two
+# suites run side by side once both are built; each one's output goes to
+# build/<preset>/suite.log and is printed when it ends. The time of each part
+# is printed at its end and once more in a summary.
 # Installs the Debian packages it needs first (see scripts/install-deps.sh).
 # The first configure of each triplet cross-builds the static JPEG, PNG and
 # TIFF libraries into $KOLTHERMO_WINDOWS_DEPS_DIR (default build/windows-deps;
@@ -81,10 +84,6 @@ if wants x86; then
     echo "build/mingw-i686-tests/KolThermo.dll is the shipped image"
   fi
   finish_part "32-bit test build" "$start"
-  start=$SECONDS
-  make_wine_prefix /usr/lib/wine/wine "$PWD/build/mingw-i686-tests/wineprefix" win32
-  ctest --preset mingw-i686-tests
-  finish_part "32-bit suite under wine" "$start"
 fi
 
 if wants x64; then
@@ -93,10 +92,44 @@ if wants x64; then
   cmake --preset mingw-x64
   cmake --build --preset mingw-x64
   finish_part "64-bit test build" "$start"
-  start=$SECONDS
+fi
+
+# The suites, side by side.
+suites=()
+if wants x86; then
+  make_wine_prefix /usr/lib/wine/wine "$PWD/build/mingw-i686-tests/wineprefix" win32
+  suites+=("mingw-i686-tests:32-bit suite under wine")
+fi
+if wants x64; then
   make_wine_prefix /usr/lib/wine/wine64 "$PWD/build/mingw-x64/wineprefix"
-  ctest --preset mingw-x64
-  finish_part "64-bit suite under wine64" "$start"
+  suites+=("mingw-x64:64-bit suite under wine64")
+fi
+if ((${#suites[@]})); then
+  start=$SECONDS
+  declare -A suite_of=()  # pid -> entry of suites
+  for entry in "${suites[@]}"; do
+    preset=${entry%%:*}
+    echo "==== ${entry#*:}: started (output in build/$preset/suite.log)"
+    ctest --preset "$preset" >"build/$preset/suite.log" 2>&1 &
+    suite_of[$!]=$entry
+  done
+  failed=()
+  while ((${#suite_of[@]})); do
+    status=0
+    wait -n -p pid "${!suite_of[@]}" || status=$?
+    entry=${suite_of[$pid]}
+    unset "suite_of[$pid]"
+    preset=${entry%%:*}
+    echo "==== ${entry#*:} (build/$preset/suite.log):"
+    cat "build/$preset/suite.log"
+    finish_part "${entry#*:}" "$start"
+    ((status == 0)) || failed+=("${entry#*:}")
+  done
+  if ((${#failed[@]})); then
+    printf '%s\n' "${summary[@]}"
+    echo "WINDOWS CHECK FAILED: ${failed[*]}" >&2
+    exit 1
+  fi
 fi
 
 echo "==== Windows checks passed"
