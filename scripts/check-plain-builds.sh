@@ -27,7 +27,9 @@ for compiler in "${compilers[@]}"; do
   echo "==== plain Release build with $cxx in $build (tests $tests)"
   CC=$cc CXX=$cxx cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DKOLTHERMO_BUILD_TESTS=$tests >/dev/null
-  if ! cmake --build "$build" >"$build/build.log" 2>&1; then
+  # The generator is the default one, Unix Makefiles, which builds one file at
+  # a time unless asked for more.
+  if ! cmake --build "$build" --parallel "$(nproc)" >"$build/build.log" 2>&1; then
     grep -E -A3 'error:|FAILED:' "$build/build.log" | head -60 >&2
     echo "plain Release build with $cxx failed; see $build/build.log" >&2
     exit 1
