@@ -79,13 +79,19 @@ fi
 # script stops on a failure is stopped with it.
 declare -A suite_of=()        # pid -> preset
 declare -A suite_label=()     # preset -> what it is
-declare -A suite_started=()   # preset -> second it started
 trap 'for pid in "${!suite_of[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
 start_suite() { # preset, label
   suite_label[$1]=$2
-  suite_started[$1]=$SECONDS
   echo "==== $2: started (output in build/$1/suite.log)"
-  ctest --preset "$1" >"build/$1/suite.log" 2>&1 &
+  # The suite's own duration, for the summary: it may end long before the
+  # script gets round to printing it.
+  (
+    started=$SECONDS
+    status=0
+    ctest --preset "$1" >"build/$1/suite.log" 2>&1 || status=$?
+    echo $((SECONDS - started)) >"build/$1/suite.seconds"
+    exit "$status"
+  ) &
   suite_of[$!]=$1
 }
 finish_suites() {
@@ -97,7 +103,8 @@ finish_suites() {
     unset "suite_of[$pid]"
     echo "==== ${suite_label[$preset]} (build/$preset/suite.log):"
     cat "build/$preset/suite.log"
-    finish_part "${suite_label[$preset]}" "${suite_started[$preset]}"
+    finish_part "${suite_label[$preset]}" \
+      $((SECONDS - $(cat "build/$preset/suite.seconds" 2>/dev/null || echo 0)))
     ((status == 0)) || failed+=("${suite_label[$preset]}")
   done
   if ((${#failed[@]})); then
