@@ -31,24 +31,51 @@ cmake --build --preset fuzz --target "${fuzzers[@]%%:*}"
 build=build/fuzz
 artifacts=$build/artifacts
 mkdir -p "$artifacts"
-for entry in "${fuzzers[@]}"; do
-  target=${entry%%:*}
-  corpus=${entry#*:}
-  # Work on a copy: the run adds the inputs it finds, and the committed
-  # corpus stays the small reviewed set.
-  work=$build/corpus/$corpus
+
+# Runs one target on a copy of its corpus, its output in $build/<target>.log.
+# Work on a copy: the run adds the inputs it finds, and the committed corpus
+# stays the small reviewed set.
+fuzz_one() { # target corpus
+  local target=$1 corpus=$2 work=$build/corpus/$2
   rm -rf "$work"
   mkdir -p "$work"
   cp fuzz/corpus/"$corpus"/* "$work"/
   echo "==== $target: ${seconds} s on $(find "$work" -type f | wc -l) seed inputs"
-  status=0
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -max_len=4096 \
-    -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$work" || status=$?
+    -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$work"
+}
+
+# libFuzzer runs one process on one core: the targets run side by side, as
+# many at once as there are cores, each for its full time. Their logs are
+# printed whole, one after another, as each ends.
+jobs=$(nproc)
+declare -A running=()  # pid -> target
+failed=()
+reap_one() {
+  local pid status=0
+  wait -n -p pid "${!running[@]}" || status=$?
+  local target=${running[$pid]}
+  unset "running[$pid]"
+  cat "$build/$target.log"
   if ((status != 0)); then
-    echo "FUZZ CHECK FAILED: $target exited with status $status; reproducing inputs:" >&2
-    find "$artifacts" -name "$target-*" -type f >&2 || true
-    exit 1
+    echo "FUZZ CHECK FAILED: $target exited with status $status" >&2
+    failed+=("$target")
   fi
+}
+for entry in "${fuzzers[@]}"; do
+  ((${#running[@]} < jobs)) || reap_one
+  target=${entry%%:*}
+  fuzz_one "$target" "${entry#*:}" >"$build/$target.log" 2>&1 &
+  running[$!]=$target
 done
+while ((${#running[@]})); do reap_one; done
+
+if ((${#failed[@]})); then
+  echo "FUZZ CHECK FAILED: ${failed[*]}; reproducing inputs:" >&2
+  for target in "${failed[@]}"; do
+    find "$artifacts" -name "$target-*" -type f >&2 || true
+  done
+  exit 1
+fi
 echo "fuzz checks passed: ${fuzzers[*]%%:*} (${seconds} s each)"

@@ -9,8 +9,13 @@
 #   x64  builds the 64-bit test build (preset mingw-x64) and runs its suite
 #        under wine64.
 # Each suite runs one test at a time (wine slows every host call) in a wine
-# prefix of its own, build/<preset>/wineprefix. The time of each part is
-# printed at its end and once more in a summary.
+# prefix of its own, build/<preset>/wineprefix. The suites mostly wait on
+# wine and on their tests' clocks and use little processor time, so each
+# starts in the background as soon as it is built: the 32-bit suite runs
+# while the 64-bit build compiles (at a lower priority), and the two suites
+# overlap. Each one's output goes to build/<preset>/suite.log and is printed
+# when it ends. The time of each part is printed at its end and once more in
+# a summary.
 # Installs the Debian packages it needs first (see scripts/install-deps.sh).
 # The first configure of each triplet cross-builds the static JPEG, PNG and
 # TIFF libraries into $KOLTHERMO_WINDOWS_DEPS_DIR (default build/windows-deps;
@@ -69,6 +74,46 @@ if wants dll; then
   finish_part "KolThermo.dll build and export check" "$start"
 fi
 
+# A suite runs in the background, its output in build/<preset>/suite.log,
+# printed whole when it ends (finish_suites). A suite still running when the
+# script stops on a failure is stopped with it.
+declare -A suite_of=()        # pid -> preset
+declare -A suite_label=()     # preset -> what it is
+trap 'for pid in "${!suite_of[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
+start_suite() { # preset, label
+  suite_label[$1]=$2
+  echo "==== $2: started (output in build/$1/suite.log)"
+  # The suite's own duration, for the summary: it may end long before the
+  # script gets round to printing it.
+  (
+    started=$SECONDS
+    status=0
+    ctest --preset "$1" >"build/$1/suite.log" 2>&1 || status=$?
+    echo $((SECONDS - started)) >"build/$1/suite.seconds"
+    exit "$status"
+  ) &
+  suite_of[$!]=$1
+}
+finish_suites() {
+  local failed=() pid preset status
+  while ((${#suite_of[@]})); do
+    status=0
+    wait -n -p pid "${!suite_of[@]}" || status=$?
+    preset=${suite_of[$pid]}
+    unset "suite_of[$pid]"
+    echo "==== ${suite_label[$preset]} (build/$preset/suite.log):"
+    cat "build/$preset/suite.log"
+    finish_part "${suite_label[$preset]}" \
+      $((SECONDS - $(cat "build/$preset/suite.seconds" 2>/dev/null || echo 0)))
+    ((status == 0)) || failed+=("${suite_label[$preset]}")
+  done
+  if ((${#failed[@]})); then
+    printf '%s\n' "${summary[@]}"
+    echo "WINDOWS CHECK FAILED: ${failed[*]}" >&2
+    exit 1
+  fi
+}
+
 if wants x86; then
   start=$SECONDS
   echo "==== 32-bit test build (mingw-w64 i686, run under 32-bit wine)"
@@ -81,23 +126,24 @@ if wants x86; then
     echo "build/mingw-i686-tests/KolThermo.dll is the shipped image"
   fi
   finish_part "32-bit test build" "$start"
-  start=$SECONDS
   make_wine_prefix /usr/lib/wine/wine "$PWD/build/mingw-i686-tests/wineprefix" win32
-  ctest --preset mingw-i686-tests
-  finish_part "32-bit suite under wine" "$start"
+  start_suite mingw-i686-tests "32-bit suite under wine"
 fi
 
 if wants x64; then
   start=$SECONDS
   echo "==== 64-bit test build (mingw-w64 x86_64, run under wine64)"
   cmake --preset mingw-x64
-  cmake --build --preset mingw-x64
+  # The 32-bit suite may be running meanwhile: the build yields the processor
+  # to it, so that the suite's tests see the machine they would see alone
+  # (they use about a quarter of one core).
+  nice -n 10 cmake --build --preset mingw-x64
   finish_part "64-bit test build" "$start"
-  start=$SECONDS
   make_wine_prefix /usr/lib/wine/wine64 "$PWD/build/mingw-x64/wineprefix"
-  ctest --preset mingw-x64
-  finish_part "64-bit suite under wine64" "$start"
+  start_suite mingw-x64 "64-bit suite under wine64"
 fi
+
+finish_suites
 
 echo "==== Windows checks passed"
 printf '%s\n' "${summary[@]}"

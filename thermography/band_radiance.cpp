@@ -31,14 +31,46 @@ constexpr double kTableStep = 0.5;
 constexpr std::size_t kTableSize =
     static_cast<std::size_t>((kMaxCelsius - kMinCelsius) / kTableStep) + 1;
 
-// Adds the spectral radiance at `um` and its temperature derivative, weighted.
-void AddPlanck(double um, double kelvin, double weight, BandRadiance& sum) {
-  const double x = kC2 / (um * kelvin);
+// One quadrature node: its wavelength, the wavelength's fifth power and its
+// weight.
+struct Node {
+  double um;
+  double um5;
+  double weight;
+};
+constexpr std::size_t kNodeCount = 2 * kNodes.size() * kPanels;
+
+// The nodes in the order their terms are summed. The fifth powers depend on
+// the wavelength only, so they are computed once rather than at every
+// temperature: inverting Planck for a calibration table evaluates the
+// integral tens of thousands of times. Built on first use, read-only after.
+const std::array<Node, kNodeCount>& Nodes() {
+  static const std::array<Node, kNodeCount> nodes = [] {
+    std::array<Node, kNodeCount> built{};
+    const double half = (kBandHighUm - kBandLowUm) / kPanels / 2.0;
+    std::size_t n = 0;
+    for (int panel = 0; panel < kPanels; ++panel) {
+      const double mid = kBandLowUm + half * (2 * panel + 1);
+      for (std::size_t k = 0; k < kNodes.size(); ++k) {
+        for (const double um : {mid - half * kNodes[k], mid + half * kNodes[k]}) {
+          built[n++] = Node{um, std::pow(um, 5), kWeights[k]};
+        }
+      }
+    }
+    return built;
+  }();
+  return nodes;
+}
+
+// Adds the spectral radiance at `node` and its temperature derivative,
+// weighted.
+void AddPlanck(const Node& node, double kelvin, BandRadiance& sum) {
+  const double x = kC2 / (node.um * kelvin);
   const double em1 = std::expm1(x);
-  const double spectral = kC1 / (std::pow(um, 5) * em1);
-  sum.radiance += weight * spectral;
+  const double spectral = kC1 / (node.um5 * em1);
+  sum.radiance += node.weight * spectral;
   // d/dT of c1 / (um^5 (e^x - 1)) with dx/dT = -x / T.
-  sum.derivative += weight * spectral * (x / kelvin) * ((em1 + 1.0) / em1);
+  sum.derivative += node.weight * spectral * (x / kelvin) * ((em1 + 1.0) / em1);
 }
 
 const std::array<double, kTableSize>& Table() {
@@ -57,13 +89,7 @@ const std::array<double, kTableSize>& Table() {
 BandRadiance BandRadianceAtKelvin(double kelvin) {
   const double half = (kBandHighUm - kBandLowUm) / kPanels / 2.0;
   BandRadiance sum{0.0, 0.0};
-  for (int panel = 0; panel < kPanels; ++panel) {
-    const double mid = kBandLowUm + half * (2 * panel + 1);
-    for (std::size_t k = 0; k < kNodes.size(); ++k) {
-      AddPlanck(mid - half * kNodes[k], kelvin, kWeights[k], sum);
-      AddPlanck(mid + half * kNodes[k], kelvin, kWeights[k], sum);
-    }
-  }
+  for (const Node& node : Nodes()) AddPlanck(node, kelvin, sum);
   sum.radiance *= half;
   sum.derivative *= half;
   return sum;

@@ -12,6 +12,7 @@
 #include "radiometric_picture.h"
 #include "radiometric_recording.h"
 #include "radiometric_tiff.h"
+#include "recording_handle.h"
 
 struct KolThermoTiffRecording {
   kt::thermography::TiffRecording recording;
@@ -119,20 +120,7 @@ KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoTiffRecordingOpenLimited
       !kt::thermography::ValidFrameSize(width, height) || max_frames < 0) {
     return KOLTHERMO_THERMO_INVALID_ARGUMENT;
   }
-  auto* opened = new (std::nothrow) KolThermoTiffRecording;
-  if (opened == nullptr) return KOLTHERMO_THERMO_FILE_ERROR;
-  int code = KOLTHERMO_THERMO_FILE_ERROR;
-  try {
-    code = opened->recording.Open(path, width, height, max_frames);
-  } catch (const std::bad_alloc&) {
-    code = KOLTHERMO_THERMO_FILE_ERROR;
-  }
-  if (code != KOLTHERMO_THERMO_OK) {
-    delete opened;
-    return code;
-  }
-  *recording = opened;
-  return KOLTHERMO_THERMO_OK;
+  return kt::thermography::OpenRecordingHandle(recording, path, width, height, max_frames);
 }
 
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL KolThermoTiffRecordingOpen(

@@ -4,6 +4,7 @@
 
 #include "kolthermo/kolthermo_radiometric.h"
 #include "radiometric_metadata.h"
+#include "recording_handle.h"
 #include "video_recording.h"
 
 struct KolThermoAviRecording {
@@ -22,20 +23,7 @@ KolThermoAviRecordingOpen(const char* path, int width, int height, double frames
         frames_per_second <= VideoRecording::kMaxFramesPerSecond)) {
     return KOLTHERMO_THERMO_INVALID_ARGUMENT;
   }
-  auto* opened = new (std::nothrow) KolThermoAviRecording;
-  if (opened == nullptr) return KOLTHERMO_THERMO_FILE_ERROR;
-  int code = KOLTHERMO_THERMO_FILE_ERROR;
-  try {
-    code = opened->recording.Open(path, width, height, frames_per_second);
-  } catch (const std::bad_alloc&) {
-    code = KOLTHERMO_THERMO_FILE_ERROR;
-  }
-  if (code != KOLTHERMO_THERMO_OK) {
-    delete opened;
-    return code;
-  }
-  *recording = opened;
-  return KOLTHERMO_THERMO_OK;
+  return kt::thermography::OpenRecordingHandle(recording, path, width, height, frames_per_second);
 }
 
 KOLTHERMO_THERMO_API int KOLTHERMO_THERMO_CALL

@@ -71,28 +71,40 @@ class RecordingFullDiskTest : public ::testing::TestWithParam<FullDiskCase> {
     const std::u16string path = dir_.Wide(name);
     return KolThermo_RecW(id_, reinterpret_cast<const KolThermoWChar*>(path.c_str()), mode);
   }
-  // Waits for `count` frame-ready messages; false when they stop coming.
-  bool Frames(int count) {
+  // Waits for `count` frame-ready messages. When they stop coming, the
+  // failure says how far it got, whether the instance still counts as
+  // previewing and recording, and which codes it raised meanwhile (a lost
+  // camera, code 4, ends the frames until the host previews again).
+  ::testing::AssertionResult Frames(int count) {
     kt::test::PostedMessage message;
     for (int seen = 0; seen < count;) {
-      if (!window_.Next(&message, 5000)) return false;
+      if (!window_.Next(&message, 5000)) {
+        ::testing::AssertionResult failure = ::testing::AssertionFailure();
+        failure << "frame messages stopped after " << seen << " of " << count
+                << "; previewing (parameter 5) " << KolThermo_GetParam(id_, 5)
+                << ", recording (parameter 7) " << KolThermo_GetParam(id_, 7) << ", codes:";
+        for (const int code : kt::test::DrainCodes(id_)) failure << " " << code;
+        return failure;
+      }
       if (message.message == KOLTHERMO_MSG_FRAME_READY) ++seen;
     }
-    return true;
+    return ::testing::AssertionSuccess();
   }
   // Lets frames stream until parameter 7 reads `recording` (0 ended, 1 on),
   // then forgets the messages already queued: a slow host (valgrind) finds a
   // backlog there, and frames counted afterwards must be ones that came
   // after the change.
-  bool WaitForRecording(int recording) {
+  ::testing::AssertionResult WaitForRecording(int recording) {
     for (int frame = 0; frame < 500; ++frame) {
       if (KolThermo_GetParam(id_, 7) == recording) {
         window_.Drain();
-        return true;
+        return ::testing::AssertionSuccess();
       }
-      if (!Frames(1)) return false;
+      ::testing::AssertionResult next = Frames(1);
+      if (!next) return next;
     }
-    return false;
+    return ::testing::AssertionFailure()
+           << "parameter 7 never read " << recording << " in 500 frames";
   }
   int CodeNines() {
     const std::vector<int> codes = kt::test::DrainCodes(id_);
