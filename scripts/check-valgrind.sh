@@ -42,10 +42,14 @@ run_shard() { # index
   # Valgrind slows the library some thirtyfold: the tests' clock runs at 2x
   # instead of 20x so that the driver's frame limit still outlasts a slowed
   # frame, and every real-time wait limit of the tests is stretched twentyfold.
+  # Memcheck lets one thread run at a time; its default lock can hand the core
+  # back to the same busy thread again and again, so the driver's stream thread
+  # can starve for seconds and the library rightly reports the camera lost.
+  # --fair-sched=yes hands the core round in turn.
   GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$1 \
     KOLTHERMO_TEST_CLOCK_SCALE=${KOLTHERMO_TEST_CLOCK_SCALE:-2} \
     KOLTHERMO_TEST_TIME_SCALE=${KOLTHERMO_TEST_TIME_SCALE:-20} \
-    valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
+    valgrind --tool=memcheck --fair-sched=yes --error-exitcode=99 --leak-check=full \
     --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect \
     --track-origins=yes --num-callers=30 --log-file="build/valgrind/memcheck-$1.log" \
     build/valgrind/tests/integration/kolthermo_integration_tests --gtest_filter="$filter"
