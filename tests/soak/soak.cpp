@@ -53,10 +53,11 @@ struct Options {
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
+  // Every option takes a value: the arguments come in pairs.
+  if ((argc - 1) % 2 != 0) return false;
+  for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (value == nullptr) return false;
+    const char* value = argv[i + 1];
     if (arg == "--seconds") {
       options->seconds = std::atoi(value);
     } else if (arg == "--fps") {
@@ -70,7 +71,6 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else {
       return false;
     }
-    ++i;
   }
   return options->seconds > 0 && options->fps > 0 && options->split_mib > 0;
 }
