@@ -98,6 +98,13 @@ class Acquisition {
   bool previewing() const { return state_.load() == 1; }
   int32_t frames_per_second_x100() const { return frames_per_second_x100_.load(); }
 
+  // The capture loop's work for the frame the device reported ready: copy
+  // into the ring, colour map, rate count, display, recording and the
+  // frame-ready message. The published frame ID, or 0 when none was (a
+  // failed transfer has raised its code). Public for the benchmark, which
+  // must not call it while a capture thread runs.
+  int32_t PublishFrame();
+
   // One drift check at clock tick `now`: when more than 30000 ms have passed
   // since the last one and the internal temperature moved by more than a
   // degree, a NUC request (parameter 15), recompensation of the calibration
