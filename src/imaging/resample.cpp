@@ -136,7 +136,7 @@ bool Resample(bool mirrored, const ImageView& dst, const Rect& d, const ConstIma
     uint8_t* out = dst.pixels + (d.top + i) * dst_stride + int64_t{d.left} * dst_bytes_pp;
     const int64_t source = source_row(i);
     const uint8_t* row = src.pixels + source * src_stride;
-    if (reuse_rows && source == previous_source) {
+    if (reuse_rows && previous_out != nullptr && source == previous_source) {
       std::memcpy(out, previous_out, row_bytes);
     } else if (shape == RowShape::kCopy) {
       std::memcpy(out, row, row_bytes);
