@@ -67,20 +67,22 @@ RowShape ShapeOf(const std::vector<int64_t>& offsets, int64_t src_bytes_pp, int6
 }
 
 // Writes every source pixel twice: `columns` output pixels from the first
-// (columns + 1) / 2 source pixels, 3 bytes each. Plain byte moves, which the
-// compiler may turn into vector shuffles.
+// (columns + 1) / 2 source pixels, 3 bytes each. All but the last pair move
+// as two 4-byte words: each word's fourth byte spills into the next pixel,
+// which the next store overwrites, and the source word's fourth byte is the
+// next source pixel's first, which exists for all but the last.
 void DoubleRow(uint8_t* out, const uint8_t* in, int64_t columns) {
   const int64_t pairs = columns / 2;
-  for (int64_t k = 0; k < pairs; ++k) {
-    const uint8_t b = in[3 * k];
-    const uint8_t g = in[3 * k + 1];
-    const uint8_t r = in[3 * k + 2];
-    out[6 * k] = b;
-    out[6 * k + 1] = g;
-    out[6 * k + 2] = r;
-    out[6 * k + 3] = b;
-    out[6 * k + 4] = g;
-    out[6 * k + 5] = r;
+  int64_t k = 0;
+  for (; k + 1 < pairs; ++k) {
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, in + 3 * k, sizeof pixel);
+    std::memcpy(out + 6 * k, &pixel, sizeof pixel);
+    std::memcpy(out + 6 * k + 3, &pixel, sizeof pixel);
+  }
+  for (; k < pairs; ++k) {
+    std::memcpy(out + 6 * k, in + 3 * k, kCopiedBytes);
+    std::memcpy(out + 6 * k + 3, in + 3 * k, kCopiedBytes);
   }
   if (columns % 2 != 0) std::memcpy(out + 6 * pairs, in + 3 * pairs, kCopiedBytes);
 }
