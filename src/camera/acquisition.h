@@ -12,9 +12,9 @@
 // - StartNucHold, previewing and frames_per_second_x100 run on any host
 //   thread: they touch atomics only (and the device, which serialises its
 //   own exchanges).
-// - The capture loop (and DriftCheck, which it runs) is the capture thread's.
-//   DriftCheck is public for tests, which must not run it while a capture
-//   thread does.
+// - The capture loop (and DriftCheck and PublishFrame, which it runs) is the
+//   capture thread's. Both are public for tests and benchmarks, which must
+//   not run them while a capture thread does.
 #pragma once
 
 #include <atomic>
