@@ -34,6 +34,8 @@ benches=(device display colour thermal frame_fetch sim save recording)
 benches+=(thermography_files)
 benches+=(thermography_palette)
 benches+=(thermography)
+# The capture path and frame-ready latency, and the memcpy floors of every row.
+benches+=(capture floor)
 
 if ((!report_only)); then
   scripts/install-deps.sh --native --perf

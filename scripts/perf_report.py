@@ -10,6 +10,7 @@
       exists, the soak output FILE (default build/perf/soak.txt).
 """
 import argparse
+import collections
 import datetime
 import json
 import math
@@ -23,8 +24,14 @@ import sys
 BUDGET_60_FPS_US = 1e6 / 60.0
 SAVE_OVERHEAD_LIMIT = 0.10
 
+# A target relative to another row of the same area: at most `factor` times
+# that row's figure; `words` name the other row in the target column.
+RelativeTarget = collections.namedtuple("RelativeTarget", "row factor words")
+LOOP_SLACK_US = 1000.0
+
 # Areas in report order: (title, benchmark program, note, rows). A row is
-# (benchmark name, words a user understands, target in microseconds or None).
+# (benchmark name, words a user understands, target in microseconds, a
+# RelativeTarget, or None).
 AREAS = [
     ("Taking a frame from the stream", "kolthermo_device_bench",
      "WaitFrame + CopyFrame of one 384 x 288 16-bit frame (221 KiB) through the driver layer.",
@@ -53,11 +60,20 @@ AREAS = [
       ("BM_MapFrameDirect", "Every pixel computed, no lookup (reference)", None)]),
     ("Live display", "kolthermo_display_bench",
      "Off Windows the window is the display substitute, so the blit is a memory copy.",
-     [("BM_DrawFrameSized/0", "Draw into a frame-sized window, rows flipped (order 0)", None),
+     [("BM_DrawFrameSized/0", "Draw into a frame-sized window, rows flipped (order 0)",
+       RelativeTarget("BM_DrawFrameSized/1", 1.5, "the plain copy")),
       ("BM_DrawFrameSized/1", "Draw into a frame-sized window, plain copy (order 1)", None),
-      ("BM_DrawDoubleSize/0", "Draw into a double-size window, rows flipped (order 0)", None),
-      ("BM_DrawDoubleSize/1", "Draw into a double-size window, plain copy (order 1)", None),
+      ("BM_DrawDoubleSize/0", "Draw into a double-size window, rows flipped (order 0)", 150.0),
+      ("BM_DrawDoubleSize/1", "Draw into a double-size window, plain copy (order 1)", 150.0),
       ("BM_ResampleDoubleSize", "Nearest-neighbour resample to double size alone", None)]),
+    ("Capture path", "kolthermo_capture_bench",
+     "The capture loop's work for one frame the simulated camera has ready, as the time "
+     "its own thread spends: copy into the ring, colour map, rate count, display (no "
+     "window attached), recording (none running) and the frame-ready message. The wait "
+     "for the frame and the simulated camera's rendering, on its own thread, are left out. "
+     "Most of it is the colour map (the false-colour rows above).",
+     [("BM_PublishFrame/manual_time", "Publish one frame (capture thread's CPU time)",
+       100.0)]),
     ("Thermography", "kolthermo_thermography_bench",
      "One 384 x 288 temperature frame (a 20..30 °C room with an 80 °C object and noise) "
      "through the companion library's C functions.",
@@ -94,6 +110,39 @@ FORMAT_NAMES = {0: "BMP (colour)", 1: "colour pixel dump", 2: "JPEG quality 100"
                 9: "TIFF (raw, 16-bit)"}
 MODE_NAMES = {1: "raw codes", 2: "false-colour AVI", 3: "temperatures (float)"}
 SOAK_PROGRESS = re.compile(r"^soak:\s+\d+s\s+frames ")
+
+# The floor of a row: a memcpy of (bytes read + bytes written) / 2, which
+# moves as much memory as the row's work must (kolthermo_floor_bench).
+FRAME_PIXELS = 384 * 288
+FLOOR_PROGRAM = "kolthermo_floor_bench"
+FLOOR_BYTES = {
+    "BM_WaitAndCopyFrame/manual_time": FRAME_PIXELS * (2 + 2) // 2,
+    "BM_WaitAndCopyFrameFreeRunning/real_time": FRAME_PIXELS * (2 + 2) // 2,
+    "BM_MemcpyFrame/real_time": FRAME_PIXELS * (2 + 2) // 2,
+    "BM_GetTemperature": FRAME_PIXELS * (2 + 4) // 2,
+    "BM_GetRaw": FRAME_PIXELS * (2 + 2) // 2,
+    "BM_ConvertToFloat": FRAME_PIXELS * (2 + 4) // 2,
+    "BM_ConvertToInt32": FRAME_PIXELS * (2 + 4) // 2,
+    "BM_ConvertToUInt8": FRAME_PIXELS * (2 + 1) // 2,
+    "BM_ConvertToInt8": FRAME_PIXELS * (2 + 1) // 2,
+    "BM_InterpolateFrameFromSnapshot": FRAME_PIXELS * (2 + 4) // 2,
+    "BM_MapFrameFollowingScene": FRAME_PIXELS * (2 + 3) // 2,
+    "BM_MapFrameFixedWindow": FRAME_PIXELS * (2 + 3) // 2,
+    "BM_MapFrameDirect": FRAME_PIXELS * (2 + 3) // 2,
+    "BM_DrawFrameSized/0": FRAME_PIXELS * (3 + 3) // 2,
+    "BM_DrawFrameSized/1": FRAME_PIXELS * (3 + 3) // 2,
+    "BM_DrawDoubleSize/0": FRAME_PIXELS * (3 + 12) // 2,
+    "BM_DrawDoubleSize/1": FRAME_PIXELS * (3 + 12) // 2,
+    "BM_ResampleDoubleSize": FRAME_PIXELS * (3 + 12) // 2,
+    "BM_PublishFrame/manual_time": FRAME_PIXELS * (2 + 2 + 2 + 3) // 2,
+    "BM_ObjectTemperaturesFrame": FRAME_PIXELS * (4 + 4) // 2,
+    "BM_BoxStatisticsFrame": FRAME_PIXELS * 4 // 2,
+    "BM_ColorizeAuto": FRAME_PIXELS * (4 + 3) // 2,
+    "BM_ColorizeHistogram": FRAME_PIXELS * (4 + 3) // 2,
+    "BM_ColorizeManualIsotherm": FRAME_PIXELS * (4 + 3) // 2,
+}
+# Benchmarks whose manual time is their own thread's CPU time, not the wall.
+THREAD_CPU_MANUAL = {"BM_PublishFrame/manual_time"}
 
 
 # ---------------------------------------------------------------- machine
@@ -214,8 +263,12 @@ def fmt_spread(entry):
 
 
 def verdict(value, target):
-    if target is None or value is None:
+    """Met or missed for a row with a target; a row with a target but no
+    figure to hold against it has missed it."""
+    if target is None:
         return ""
+    if value is None:
+        return "**missed** (no figure)"
     return "met" if value <= target else "**missed**"
 
 
@@ -250,23 +303,88 @@ def area_sections(programs):
     for title, program, note, rows in AREAS:
         entries = programs.get(program, ({}, {}))[1]
         lines += [f"## {title}", "", note, "",
-                  "| What | µs | Spread | Wall µs | Target µs | |",
-                  "|---|---:|---:|---:|---:|---|"]
+                  "| What | µs | Spread | Wall µs | × floor | Target µs | |",
+                  "|---|---:|---:|---:|---:|---:|---|"]
         for name, words, target in rows:
             entry = entries.get(name)
+            bound, goal = target_us(target, entries)
             if entry is None or entry.get("error_occurred"):
                 why = entry.get("error_message", "skipped") if entry else "not run"
-                goal = f"≤ {fmt_us(target)}" if target else ""
-                lines.append(f"| {words} | – | | – | {goal} | {why} |")
+                why = f"**missed** ({why})" if target else why
+                lines.append(f"| {words} | – | | – | – | {goal} | {why} |")
                 continue
             value, wall = measure_us(entry)
-            clock = " *(wall)*" if "/manual_time" in name or "/real_time" in name else ""
+            if name in THREAD_CPU_MANUAL:
+                clock = ""
+            else:
+                clock = " *(wall)*" if uses_wall(name) else ""
             lines.append(f"| {words}{clock} | {fmt_us(value)} | {fmt_spread(entry)} | "
-                         f"{fmt_us(wall)} | "
-                         f"{'≤ ' + fmt_us(target) if target else ''} | "
-                         f"{verdict(value, target)} |")
+                         f"{fmt_us(wall)} | {fmt_floor(value, floor_us(programs, name))} | "
+                         f"{goal} | {row_verdict(value, target, bound)} |")
         lines.append("")
     return lines
+
+
+def floor_us(programs, name):
+    """The floor of row `name` measured in this run, in µs, or None."""
+    size = FLOOR_BYTES.get(name)
+    entry = programs.get(FLOOR_PROGRAM, ({}, {}))[1].get(f"BM_MemcpyFloor/{size}")
+    if size is None or entry is None or entry.get("error_occurred"):
+        return None
+    return measure_us(entry)[0]
+
+
+def fmt_floor(value, floor):
+    if value is None or not floor:
+        return "–"
+    return f"{value / floor:.1f} ×" if value / floor < 100 else f"{value / floor:,.0f} ×"
+
+
+def target_us(target, entries):
+    """(the bound in µs or None, its words) of a row's target."""
+    if isinstance(target, RelativeTarget):
+        other = entries.get(target.row)
+        base = (measure_us(other)[0]
+                if other is not None and not other.get("error_occurred") else None)
+        words = f"≤ {target.factor:g} × {target.words}"
+        if base is None:
+            return None, words
+        return target.factor * base, f"{words} ({fmt_us(target.factor * base)})"
+    return target, (f"≤ {fmt_us(target)}" if target else "")
+
+
+def row_verdict(value, target, bound):
+    if not target:
+        return ""
+    if bound is None:
+        return "**missed** (no figure to compare with)"
+    return verdict(value, bound)
+
+
+def latency_section(programs):
+    """Frame ready in the driver to its frame-ready message at the host window
+    (kolthermo_capture_bench's BM_FrameReadyLatency counters)."""
+    entries = programs.get("kolthermo_capture_bench", ({}, {}))[1]
+    entry = next((e for n, e in entries.items() if n.startswith("BM_FrameReadyLatency")), None)
+    lines = ["## Frame-ready latency", "",
+             "A preview on the simulated camera at 30 frames per second, its host window on "
+             "this machine: from the driver completing a frame's read to that frame's "
+             "frame-ready message arriving at the host window, over "
+             f"{int(entry.get('frames', 0)) if entry else 0} frames. The capture loop sleeps "
+             "the loop interval (parameter LOOP_INTERVAL) between passes, and a pass whose "
+             "wait for a frame ended with one arriving goes round the loop before taking it, "
+             "so a frame usually waits about one interval. Target: median at most the loop "
+             "interval + 1 ms.", "",
+             "| Median ms | p99 ms | Loop interval ms | Target (median) ms | |",
+             "| ---: | ---: | ---: | ---: | --- |"]
+    if entry is None or entry.get("error_occurred") or "median_us" not in entry:
+        why = entry.get("error_message", "not run") if entry else "not run"
+        return lines + [f"| – | – | – | interval + 1 | **missed** ({why}) |", ""]
+    interval_ms = entry.get("loop_interval_ms", 0.0)
+    bound_us = interval_ms * 1000.0 + LOOP_SLACK_US
+    median, p99 = entry["median_us"], entry["p99_us"]
+    return lines + [f"| {median / 1000:.2f} | {p99 / 1000:.2f} | {interval_ms:g} | "
+                    f"≤ {bound_us / 1000:g} | {verdict(median, bound_us)} |", ""]
 
 
 def save_verdict(overhead, noise):
@@ -277,7 +395,7 @@ def save_verdict(overhead, noise):
         return "met"
     if overhead > SAVE_OVERHEAD_LIMIT + noise:
         return "**missed**"
-    return "within the spread"
+    return "**missed** (within the spread)"
 
 
 def saving_section(baselines):
@@ -288,8 +406,8 @@ def saving_section(baselines):
              f"add; the target is at most {SAVE_OVERHEAD_LIMIT:.0%} (ratio ≤ "
              f"{1 + SAVE_OVERHEAD_LIMIT:.2f}). A ratio below 1 means ours was faster: the "
              "file-system cost of each write dominates and varies with the load. An overhead above "
-             "the limit but within the two spreads combined is marked *within the spread*: "
-             "this run cannot tell it from the limit.", "",
+             "the limit but within the two spreads combined is marked missed *(within the "
+             "spread)*: this run cannot tell it from the limit.", "",
              "| Format | Ours µs | Spread | Bare µs | Spread | Ratio ours / bare | Overhead | |",
              "|---|---:|---:|---:|---:|---:|---:|---|"]
     for item in baselines.get("encoders", []):
@@ -438,6 +556,7 @@ def write_report(args):
     if not programs:
         sys.exit(f"perf_report: no benchmark results in {results}")
     missing = [p for _, p, _, _ in AREAS if p not in programs]
+    missing += [FLOOR_PROGRAM] if FLOOR_PROGRAM not in programs else []
     missing += [p for p in ("kolthermo_save_bench", "kolthermo_recording_bench")
                 if p not in programs]
     note = ("every program ran" if not missing
@@ -457,10 +576,14 @@ def write_report(args):
              "Results land in `build/perf/results/` (one JSON file per benchmark program, "
              "`baselines.json`, `machine.json`). Times are per call, in microseconds; a row "
              "marked *(wall)* is timed on the wall clock because the benchmark measures "
-             "waiting on another thread, all other rows on CPU time. "
+             "waiting on another thread, all other rows on CPU time (a row that says so "
+             "times its own thread's CPU). *× floor* is the figure over its floor, a memcpy "
+             "measured in the same run that moves as much memory as the row's work must: "
+             "(bytes read + bytes written) / 2 (`bench/floor_bench.cpp`). "
              f"{repetition_words(machine)}", ""]
     lines += machine_section(machine, programs, note)
     lines += area_sections(programs)
+    lines += latency_section(programs)
     lines += saving_section(baselines)
     lines += recording_section(programs)
     lines += comparison_section(baselines)

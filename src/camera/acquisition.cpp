@@ -201,38 +201,43 @@ void Acquisition::CaptureLoop() {
       continue;
     }
 
-    bool transfer_failed = false;
-    const int32_t published_id = ring_.PublishNext(FormFrameId(1), [&](FrameSlot& slot) {
-      if (device_.CopyFrame(slot.raw.pixels()) != kDeviceOk) {
-        transfer_failed = true;
-        return false;
-      }
-      // A NUC that started during the copy holds this frame back too. The
-      // slot keeps its new frame ID without being published: it is the next
-      // one refilled, and a host that never saw the ID cannot ask for it.
-      if (NucHoldActive(platform::TimerTickMs())) return false;
-      // Mapped before it is published, so the colour picture of a frame ID
-      // the host can see is always that frame's.
-      MapFrameToColour(colour_, slot.raw, slot.colour.pixels(), slot.colour.stride());
-      return true;
-    });
-    if (transfer_failed) {
-      Raise(EventCode::kFrameTransferFailed);
-      continue;
-    }
-    if (published_id == 0) continue;
-    CountFrame(platform::TimerTickMs());
-    // The capture thread is the only writer of the slot it just published, so
-    // the slot is read here without the frame lock.
-    const FrameSlot& published = ring_.current();
-    if (display_scratch_) {
-      display_.Draw(published.colour, *display_scratch_, settings_.fetch_row_order.load());
-    }
-    recorder_.RecordFrame(published, table_,
-                          {settings_.split_size_mib.load(), settings_.mirror_on_save.load() != 0});
-    codes_.AnnounceFrame(published_id);
+    PublishFrame();
   }
   recorder_.End();
+}
+
+int32_t Acquisition::PublishFrame() {
+  bool transfer_failed = false;
+  const int32_t published_id = ring_.PublishNext(FormFrameId(1), [&](FrameSlot& slot) {
+    if (device_.CopyFrame(slot.raw.pixels()) != kDeviceOk) {
+      transfer_failed = true;
+      return false;
+    }
+    // A NUC that started during the copy holds this frame back too. The
+    // slot keeps its new frame ID without being published: it is the next
+    // one refilled, and a host that never saw the ID cannot ask for it.
+    if (NucHoldActive(platform::TimerTickMs())) return false;
+    // Mapped before it is published, so the colour picture of a frame ID
+    // the host can see is always that frame's.
+    MapFrameToColour(colour_, slot.raw, slot.colour.pixels(), slot.colour.stride());
+    return true;
+  });
+  if (transfer_failed) {
+    Raise(EventCode::kFrameTransferFailed);
+    return 0;
+  }
+  if (published_id == 0) return 0;
+  CountFrame(platform::TimerTickMs());
+  // The capture thread is the only writer of the slot it just published, so
+  // the slot is read here without the frame lock.
+  const FrameSlot& published = ring_.current();
+  if (display_scratch_) {
+    display_.Draw(published.colour, *display_scratch_, settings_.fetch_row_order.load());
+  }
+  recorder_.RecordFrame(published, table_,
+                        {settings_.split_size_mib.load(), settings_.mirror_on_save.load() != 0});
+  codes_.AnnounceFrame(published_id);
+  return published_id;
 }
 
 void Acquisition::CountFrame(uint32_t now) {

@@ -12,9 +12,9 @@
 // - StartNucHold, previewing and frames_per_second_x100 run on any host
 //   thread: they touch atomics only (and the device, which serialises its
 //   own exchanges).
-// - The capture loop (and DriftCheck, which it runs) is the capture thread's.
-//   DriftCheck is public for tests, which must not run it while a capture
-//   thread does.
+// - The capture loop (and DriftCheck and PublishFrame, which it runs) is the
+//   capture thread's. Both are public for tests and benchmarks, which must
+//   not run them while a capture thread does.
 #pragma once
 
 #include <atomic>
@@ -97,6 +97,13 @@ class Acquisition {
 
   bool previewing() const { return state_.load() == 1; }
   int32_t frames_per_second_x100() const { return frames_per_second_x100_.load(); }
+
+  // The capture loop's work for the frame the device reported ready: copy
+  // into the ring, colour map, rate count, display, recording and the
+  // frame-ready message. The published frame ID, or 0 when none was (a
+  // failed transfer has raised its code). Public for the benchmark, which
+  // must not call it while a capture thread runs.
+  int32_t PublishFrame();
 
   // One drift check at clock tick `now`: when more than 30000 ms have passed
   // since the last one and the internal temperature moved by more than a

@@ -1,6 +1,8 @@
 #include "imaging/resample.h"
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace kt {
 namespace {
@@ -35,6 +37,56 @@ bool FitsView(const Rect& rect, const BasicImageView<Byte>& view) {
          rect.right <= view.width && rect.bottom <= view.height;
 }
 
+// Whether the bytes the copy reads and the bytes it writes may overlap. The
+// shortcuts below reuse an output row or read a source row once per group of
+// output rows, which gives the same pixels only when writing never changes
+// what is read.
+bool MayOverlap(const ImageView& dst, const ConstImageView& src) {
+  const auto begin = [](const auto& view) { return reinterpret_cast<uintptr_t>(view.pixels); };
+  const auto end = [&](const auto& view) {
+    return begin(view) + static_cast<uintptr_t>(view.stride) * static_cast<uintptr_t>(view.height);
+  };
+  return begin(dst) < end(src) && begin(src) < end(dst);
+}
+
+// The shape of one output row, found from its column table: every output
+// column j reads source byte offset offsets[j].
+enum class RowShape { kGather, kCopy, kDoubled };
+
+RowShape ShapeOf(const std::vector<int64_t>& offsets, int64_t src_bytes_pp, int64_t dst_bytes_pp) {
+  if (src_bytes_pp != kCopiedBytes || dst_bytes_pp != kCopiedBytes) return RowShape::kGather;
+  bool copy = true;
+  bool doubled = true;
+  for (size_t j = 0; j < offsets.size(); ++j) {
+    const auto column = static_cast<int64_t>(j);
+    copy = copy && offsets[j] == column * kCopiedBytes;
+    doubled = doubled && offsets[j] == (column >> 1) * kCopiedBytes;
+  }
+  if (copy) return RowShape::kCopy;
+  return doubled ? RowShape::kDoubled : RowShape::kGather;
+}
+
+// Writes every source pixel twice: `columns` output pixels from the first
+// (columns + 1) / 2 source pixels, 3 bytes each. All but the last pair move
+// as two 4-byte words: each word's fourth byte spills into the next pixel,
+// which the next store overwrites, and the source word's fourth byte is the
+// next source pixel's first, which exists for all but the last.
+void DoubleRow(uint8_t* out, const uint8_t* in, int64_t columns) {
+  const int64_t pairs = columns / 2;
+  int64_t k = 0;
+  for (; k + 1 < pairs; ++k) {
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, in + 3 * k, sizeof pixel);
+    std::memcpy(out + 6 * k, &pixel, sizeof pixel);
+    std::memcpy(out + 6 * k + 3, &pixel, sizeof pixel);
+  }
+  for (; k < pairs; ++k) {
+    std::memcpy(out + 6 * k, in + 3 * k, kCopiedBytes);
+    std::memcpy(out + 6 * k + 3, in + 3 * k, kCopiedBytes);
+  }
+  if (columns % 2 != 0) std::memcpy(out + 6 * pairs, in + 3 * pairs, kCopiedBytes);
+}
+
 bool Resample(bool mirrored, const ImageView& dst, const Rect& d, const ConstImageView& src,
               const Rect& s) {
   if (!FitsView(d, dst) || !FitsView(s, src)) return false;
@@ -59,14 +111,46 @@ bool Resample(bool mirrored, const ImageView& dst, const Rect& d, const ConstIma
   // lowest mirrored row; refuse before writing if that lies outside.
   if (mirrored && source_row(out_rows - 1) < 0) return false;
 
+  // The source column of an output column depends on the column alone, so it
+  // is computed once per call rather than once per pixel.
+  std::vector<int64_t> offsets;
+  try {
+    offsets.resize(static_cast<size_t>(out_columns));
+  } catch (...) {
+    return false;
+  }
+  for (int64_t j = 0; j < out_columns; ++j) {
+    offsets[static_cast<size_t>(j)] =
+        Clamp(TruncatedProduct(j, horizontal), 0, src_w - 1) * src_bytes_pp;
+  }
+  const bool separate = !MayOverlap(dst, src);
+  const RowShape shape =
+      separate ? ShapeOf(offsets, src_bytes_pp, dst_bytes_pp) : RowShape::kGather;
+  // A whole output row may be copied from the one above when it reads the
+  // same source row; with deeper pixels that would also copy the fourth
+  // bytes, which stay as they were.
+  const bool reuse_rows = separate && dst_bytes_pp == kCopiedBytes;
+  const size_t row_bytes = static_cast<size_t>(out_columns * kCopiedBytes);
+
+  int64_t previous_source = -1;
+  const uint8_t* previous_out = nullptr;
   for (int64_t i = 0; i < out_rows; ++i) {
     uint8_t* out = dst.pixels + (d.top + i) * dst_stride + int64_t{d.left} * dst_bytes_pp;
-    const uint8_t* row = src.pixels + source_row(i) * src_stride;
-    for (int64_t j = 0; j < out_columns; ++j) {
-      const int64_t v = Clamp(TruncatedProduct(j, horizontal), 0, src_w - 1);
-      std::memcpy(out, row + v * src_bytes_pp, kCopiedBytes);
-      out += dst_bytes_pp;
+    const int64_t source = source_row(i);
+    const uint8_t* row = src.pixels + source * src_stride;
+    if (reuse_rows && previous_out != nullptr && source == previous_source) {
+      std::memcpy(out, previous_out, row_bytes);
+    } else if (shape == RowShape::kCopy) {
+      std::memcpy(out, row, row_bytes);
+    } else if (shape == RowShape::kDoubled) {
+      DoubleRow(out, row, out_columns);
+    } else {
+      for (int64_t j = 0; j < out_columns; ++j) {
+        std::memcpy(out + j * dst_bytes_pp, row + offsets[static_cast<size_t>(j)], kCopiedBytes);
+      }
     }
+    previous_source = source;
+    previous_out = out;
   }
   return true;
 }

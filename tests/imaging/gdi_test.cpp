@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace kt::platform {
@@ -101,6 +102,43 @@ TEST(GdiTest, StretchDoublesEachPixel) {
   for (int r = 0; r < 4; ++r) {
     for (int c = 0; c < 4; ++c) {
       EXPECT_EQ(target.row(r)[c * 3], 10 * (r / 2) + c / 2 + 1) << r << "," << c;
+    }
+  }
+}
+
+// Equal extents, mirrored down or not, partly outside either bitmap: each
+// drawn pixel is the one the pixel-centre rule picks, and only those inside
+// both bitmaps are drawn.
+TEST(GdiTest, EqualExtentsFollowThePixelCentreRule) {
+  struct Case {
+    int dst_x, dst_y, src_x, src_y, width, height;
+  };
+  const Case cases[] = {{0, 0, 0, 4, 5, -5}, {0, 0, 0, 0, 5, 5},   {-2, 1, 0, 6, 5, -5},
+                        {1, -1, 2, 0, 5, 5}, {0, 0, -1, 3, 5, -5}, {2, 2, 0, 4, 4, -4}};
+  for (const Case& c : cases) {
+    Section source(5, 5, 24);
+    Section target(5, 5, 24);
+    ASSERT_TRUE(source.ok() && target.ok());
+    for (int r = 0; r < 5; ++r) {
+      for (int x = 0; x < 15; ++x) source.row(r)[x] = static_cast<uint8_t>(r * 16 + x + 1);
+      std::memset(target.row(r), 0, 15);
+    }
+    ASSERT_TRUE(StretchBlitCopy(target.dc(), c.dst_x, c.dst_y, c.width, std::abs(c.height),
+                                source.dc(), c.src_x, c.src_y, c.width, c.height));
+    for (int r = 0; r < 5; ++r) {
+      for (int x = 0; x < 5; ++x) {
+        // Logical rows are top-down; the sections store the bottom row first.
+        const int from_top = r - c.dst_y;
+        const int sy = c.height < 0 ? c.src_y - from_top : c.src_y + from_top;
+        const int sx = c.src_x + x - c.dst_x;
+        const bool drawn = from_top >= 0 && from_top < std::abs(c.height) && x >= c.dst_x &&
+                           x < c.dst_x + c.width && sx >= 0 && sx < 5 && sy >= 0 && sy < 5;
+        const uint8_t* got = target.row(4 - r) + 3 * x;
+        for (int b = 0; b < 3; ++b) {
+          EXPECT_EQ(got[b], drawn ? source.row(4 - sy)[3 * sx + b] : 0)
+              << "case " << &c - cases << " row " << r << " column " << x;
+        }
+      }
     }
   }
 }

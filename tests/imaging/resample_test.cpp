@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -103,6 +104,83 @@ TEST_F(ResampleTest, RectanglesPlaceOutputButOnlySourceExtentsCount) {
       EXPECT_EQ(p[1], row) << r << "," << c;
     }
   }
+}
+
+// The straightforward nearest-neighbour loop, one pixel at a time, which the
+// routines must match byte for byte whatever shortcuts they take.
+void ReferenceResample(bool mirrored, const ImageView& dst, const Rect& d,
+                       const ConstImageView& src, const Rect& s) {
+  const int dst_pp = dst.bits_per_pixel / 8;
+  const int src_pp = src.bits_per_pixel / 8;
+  const float horizontal =
+      static_cast<float>(s.right - s.left) / static_cast<float>(d.right - d.left);
+  const float vertical =
+      static_cast<float>(s.bottom - s.top) / static_cast<float>(d.bottom - d.top);
+  for (int i = 0; i < d.bottom - d.top; ++i) {
+    volatile float row_product = static_cast<float>(i) * vertical;
+    const int u = std::min(static_cast<int>(row_product), src.height - 1);
+    const int row = mirrored ? s.bottom - u - 1 : u;
+    for (int j = 0; j < d.right - d.left; ++j) {
+      volatile float column_product = static_cast<float>(j) * horizontal;
+      const int v = std::min(static_cast<int>(column_product), src.width - 1);
+      std::memcpy(dst.pixels + (d.top + i) * dst.stride + (d.left + j) * dst_pp,
+                  src.pixels + row * src.stride + v * src_pp, 3);
+    }
+  }
+}
+
+// Exact doubling, the identity, odd sizes, shrinking, a deeper destination
+// (whose fourth bytes must survive) and a part of the destination, both row
+// orders: every byte as the straightforward loop leaves it.
+TEST(ResampleShortcutTest, SameBytesAsThePlainLoop) {
+  struct Case {
+    int src_w, src_h, src_bits, dst_w, dst_h, dst_bits;
+    Rect dst_area;
+  };
+  const Case cases[] = {
+      {384, 288, 24, 768, 576, 24, {0, 0, 768, 576}},  // the display's double size
+      {7, 5, 24, 14, 10, 24, {0, 0, 14, 10}},
+      {7, 5, 24, 13, 11, 24, {0, 0, 13, 11}},  // odd: no exact doubling
+      {7, 5, 24, 7, 5, 24, {0, 0, 7, 5}},      // one to one
+      {9, 9, 24, 5, 3, 24, {0, 0, 5, 3}},
+      {7, 5, 24, 14, 10, 32, {0, 0, 14, 10}},
+      {7, 5, 32, 14, 10, 24, {0, 0, 14, 10}},
+      {6, 4, 24, 20, 12, 24, {3, 1, 15, 9}},  // 12 x 8: doubled rows, not from column 0
+  };
+  for (const Case& c : cases) {
+    for (bool mirrored : {false, true}) {
+      const int src_stride = (c.src_w * c.src_bits / 8 + 3) / 4 * 4;
+      const int dst_stride = (c.dst_w * c.dst_bits / 8 + 3) / 4 * 4;
+      std::vector<uint8_t> in(static_cast<size_t>(src_stride * c.src_h));
+      for (size_t k = 0; k < in.size(); ++k) in[k] = static_cast<uint8_t>(k * 37 + k / 251);
+      std::vector<uint8_t> got(static_cast<size_t>(dst_stride * c.dst_h), 0xC5);
+      std::vector<uint8_t> want = got;
+      const ConstImageView src{in.data(), c.src_w, c.src_h, src_stride, c.src_bits};
+      const Rect whole{0, 0, c.src_w, c.src_h};
+      const auto routine = mirrored ? ResampleNearestMirrored : ResampleNearest;
+      ASSERT_TRUE(routine(ImageView{got.data(), c.dst_w, c.dst_h, dst_stride, c.dst_bits},
+                          c.dst_area, src, whole));
+      ReferenceResample(mirrored, ImageView{want.data(), c.dst_w, c.dst_h, dst_stride, c.dst_bits},
+                        c.dst_area, src, whole);
+      EXPECT_EQ(got, want) << c.src_w << "x" << c.src_h << " to " << c.dst_w << "x" << c.dst_h
+                           << " (" << c.dst_bits << " bits), mirrored " << mirrored;
+    }
+  }
+}
+
+// Reading and writing the same buffer: each output row reads the source as
+// the loop has left it so far, shortcuts or not.
+TEST(ResampleShortcutTest, SameBufferGivesThePlainLoopsResult) {
+  std::vector<uint8_t> got(12 * 8);  // 4 x 8 at 24 bits, stride 12
+  for (size_t k = 0; k < got.size(); ++k) got[k] = static_cast<uint8_t>(k * 11 + 1);
+  std::vector<uint8_t> want = got;
+  const Rect out{0, 0, 4, 8};
+  const Rect in{0, 0, 2, 4};  // ratio 1/2: each source row read by two output rows
+  ASSERT_TRUE(ResampleNearest(ImageView{got.data(), 4, 8, 12, 24}, out,
+                              ConstImageView{got.data(), 4, 8, 12, 24}, in));
+  ReferenceResample(false, ImageView{want.data(), 4, 8, 12, 24}, out,
+                    ConstImageView{want.data(), 4, 8, 12, 24}, in);
+  EXPECT_EQ(got, want);
 }
 
 TEST(ResampleGuardTest, RefusesWhatWouldLeaveEitherBuffer) {

@@ -274,12 +274,18 @@ bool StretchBlitCopy(DeviceContext dst, int dst_x, int dst_y, int dst_width, int
     std::vector<int64_t> map;
     const int64_t first = std::max<int64_t>(d_origin, 0);
     const int64_t last = std::min<int64_t>(d_origin + d_extent, d_limit);
+    map.reserve(static_cast<size_t>(std::max<int64_t>(last - first, 0)));
     for (int64_t d = first; d < last; ++d) {
-      // 128-bit: extreme but legal arguments take the product past 2^64.
-      using Wide = unsigned __int128;
-      const Wide twice_from_origin = 2 * static_cast<Wide>(d - d_origin) + 1;
-      int64_t offset = static_cast<int64_t>(twice_from_origin * static_cast<Wide>(s_extent) /
-                                            (2 * static_cast<Wide>(d_extent)));
+      // Equal extents map one to one: (2k + 1) x n / 2n is k, without the
+      // wide division the general case needs.
+      int64_t offset = d - d_origin;
+      if (s_extent != d_extent) {
+        // 128-bit: extreme but legal arguments take the product past 2^64.
+        using Wide = unsigned __int128;
+        const Wide twice_from_origin = 2 * static_cast<Wide>(offset) + 1;
+        offset = static_cast<int64_t>(twice_from_origin * static_cast<Wide>(s_extent) /
+                                      (2 * static_cast<Wide>(d_extent)));
+      }
       if (mirror) offset = s_extent - 1 - offset;
       const int64_t s = s_origin + offset;
       map.push_back(s >= 0 && s < s_limit ? s : -1);
@@ -302,19 +308,23 @@ bool StretchBlitCopy(DeviceContext dst, int dst_x, int dst_y, int dst_width, int
     return false;
   }
   const int bpp = to->bytes_per_pixel;
-  // Same width and direction: every row is one contiguous copy.
+  // Same width and direction: every row is one contiguous copy of the run of
+  // columns whose source lies inside the bitmap, the same run for every row.
   const bool straight_rows = !mirror_x && dw == sw;
+  size_t begin = 0;
+  size_t end = 0;
+  if (straight_rows) {
+    const auto& map = columns.second;
+    while (begin < map.size() && map[begin] < 0) ++begin;
+    end = begin;
+    while (end < map.size() && map[end] >= 0) ++end;
+  }
   for (size_t i = 0; i < rows.second.size(); ++i) {
     const int64_t s_row = rows.second[i];
     if (s_row < 0) continue;
     const int64_t d_row = rows.first + static_cast<int64_t>(i);
     if (straight_rows) {
-      // Columns map one to one; copy the run whose source lies inside the bitmap.
       const auto& map = columns.second;
-      size_t begin = 0;
-      while (begin < map.size() && map[begin] < 0) ++begin;
-      size_t end = begin;
-      while (end < map.size() && map[end] >= 0) ++end;
       if (begin < end) {
         std::memcpy(PixelAt(*to, columns.first + static_cast<int64_t>(begin), d_row),
                     PixelAt(*source, map[begin], s_row), (end - begin) * static_cast<size_t>(bpp));
