@@ -1,13 +1,17 @@
 // False-colour mapping: pixel colours against a plain per-pixel computation for
-// every raw code and many windows, the auto-range rule and the central area,
-// refused inputs, and mappers sharing a record.
+// every raw code and many windows, through the plain and the fastest loops,
+// the two loop sets against each other on every small width, the auto-range
+// rule and the central area, refused inputs, and mappers sharing a record.
 #include "imaging/colour_map.h"
 
 #include <gtest/gtest.h>
 
+#include "imaging/colour_map_loops.h"
+
 #include <array>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -59,6 +63,9 @@ class ColourMapTest : public ::testing::Test {
     return {p[0], p[1], p[2]};
   }
   bool Map() { return MapFrameToColour(record_, raw_, colour_.data(), stride_); }
+  bool MapWith(const ColourMapLoops& loops) {
+    return MapFrameToColourWith(loops, record_, raw_, colour_.data(), stride_);
+  }
   void Window(int32_t low, int32_t high, int32_t count = 0) {
     record_.low_bound = low;
     record_.high_bound = high;
@@ -89,37 +96,64 @@ TEST_F(ColourMapTest, ReferencePointsOfTheDefaultWindow) {
 }
 
 // Every raw code, on a sequence of windows that moves the cached lookup in
-// every direction, then with the lookup unavailable (direct computation).
+// every direction, through the plain loops and the fastest ones, then with the
+// lookup unavailable (direct computation).
 TEST_F(ColourMapTest, EveryCodeOnEveryKindOfWindow) {
   Make(256, 256);
   for (int code = 0; code < 65536; ++code) Set(code / 256, code % 256, static_cast<uint16_t>(code));
-  const std::pair<int32_t, int32_t> windows[] = {{1000, 3000},     {1500, 2500},
-                                                 {500, 4000},      {5000, 5001},
-                                                 {5000, 5002},     {0, 16383},
-                                                 {-1, 65536},      {3000, 1000},
-                                                 {2000, 2000},     {1000, 3000},
-                                                 {0, 40000000},    {-40000000, 65535},
-                                                 {kMin32, kMax32}, {-2000000000, 2000000000},
-                                                 {kMax32, kMin32}, {70000, 80000},
-                                                 {-90000, -80000}, {65534, 65536},
-                                                 {1000, 3000}};
-  for (bool direct : {false, true}) {
-    if (direct) {
+  const std::pair<int32_t, int32_t> windows[] = {
+      {1000, 3000},     {1500, 2500},       {500, 4000},      {5000, 5001},
+      {5000, 5002},     {1000, 1100},       {1000, 3880},     {0, 16383},
+      {-1, 65536},      {3000, 1000},       {2000, 2000},     {1000, 3000},
+      {0, 40000000},    {-40000000, 65535}, {kMin32, kMax32}, {-2000000000, 2000000000},
+      {kMax32, kMin32}, {70000, 80000},     {-90000, -80000}, {65534, 65536},
+      {1000, 3000}};
+  const struct {
+    const char* name;
+    const ColourMapLoops* loops;
+    bool direct;
+  } paths[] = {{"plain", &PlainColourMapLoops(), false},
+               {"fastest", &FastestColourMapLoops(), false},
+               {"direct", &PlainColourMapLoops(), true}};
+  for (const auto& path : paths) {
+    record_.lookup_valid = false;
+    if (path.direct) {
       ASSERT_FALSE(record_.lookup_busy.test_and_set());
     }
     for (const auto& [low, high] : windows) {
       Window(low, high);
-      ASSERT_TRUE(Map());
+      ASSERT_TRUE(MapWith(*path.loops));
       int mismatches = 0;
       for (int code = 0; code < 65536 && mismatches < 5; ++code) {
         const Bgr expected = ExpectedColour(record_, static_cast<uint16_t>(code), low, high);
         if (At(code / 256, code % 256) != expected) {
           ++mismatches;
-          ADD_FAILURE() << "code " << code << " window " << low << ".." << high
-                        << (direct ? " direct" : " lookup");
+          ADD_FAILURE() << "code " << code << " window " << low << ".." << high << " " << path.name;
         }
       }
     }
+  }
+}
+
+// The vector loops cover whole vectors and leave the rest of a row, and of the
+// central area, to scalar code: every width up to a few vectors gives the same
+// pixels and the same next window as the plain loops, and no padding byte.
+TEST_F(ColourMapTest, FastestLoopsMatchPlainOnEveryNarrowWidth) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> codes(900, 3100);
+  for (int width = 1; width <= 72; ++width) {
+    Make(width, 30);
+    for (int i = 0; i < 30; ++i)
+      for (int j = 0; j < width; ++j) Set(i, j, static_cast<uint16_t>(codes(random)));
+    Window(1000, 3000, -1);
+    ASSERT_TRUE(MapWith(PlainColourMapLoops()));
+    const std::vector<uint8_t> plain = colour_;
+    const auto plain_bounds = Bounds();
+    colour_.assign(colour_.size(), 0xAB);
+    Window(1000, 3000, -1);
+    ASSERT_TRUE(MapWith(FastestColourMapLoops()));
+    EXPECT_EQ(colour_, plain) << "width " << width;
+    EXPECT_EQ(Bounds(), plain_bounds) << "width " << width;
   }
 }
 
@@ -144,6 +178,9 @@ TEST_F(ColourMapTest, ReRangedBoundsAreClamped) {
   Set(200, 200, 65535);
   Map();
   EXPECT_EQ(Bounds(), std::make_pair(0, 16383));
+  Fill(65535);
+  Map();
+  EXPECT_EQ(Bounds(), std::make_pair(65415, 16383)) << "a saturated centre";
 }
 
 TEST_F(ColourMapTest, PositiveCountRunsOutAndZeroNeverReRanges) {
