@@ -53,8 +53,9 @@ HWY_INLINE void StageFour(const uint8_t* codes, const uint32_t* table, uint32_t*
 // colour bytes to its front, and the blocks' three leading words are packed
 // together. The store writes a whole vector, of which the last quarter is
 // overwritten by the next store, so the loop stops while that quarter still
-// lies inside the row; the pixels left over go one by one.
-void MapRow(const uint8_t* raw_row, uint8_t* colour_row, int32_t width, const uint32_t* table) {
+// lies inside the row.
+HWY_INLINE void MapRow(const uint8_t* raw_row, uint8_t* colour_row, int32_t width,
+                       const uint32_t* table) {
   const hn::CappedTag<uint32_t, kMaxLanes32> d32;
   const hn::Repartition<uint8_t, decltype(d32)> d8;
   constexpr int32_t kLanes = static_cast<int32_t>(hn::MaxLanes(d32));
@@ -73,12 +74,21 @@ void MapRow(const uint8_t* raw_row, uint8_t* colour_row, int32_t width, const ui
   const auto order = hn::SetTableIndices(d32, word_order);
 
   alignas(32) uint32_t staged[kLanes];
-  int32_t j = 0;
-  for (; 3 * j + 4 * kLanes <= 3 * width; j += kLanes) {
+  const auto pack = [&](int32_t j) {
     for (int32_t k = 0; k < kLanes; k += 4) StageFour(raw_row + 2 * (j + k), table, staged + k);
     const auto pixels = hn::BitCast(d8, hn::Load(d32, staged));
     const auto fronted = hn::BitCast(d32, hn::TableLookupBytes(pixels, block_front));
-    hn::StoreU(hn::BitCast(d8, hn::TableLookupLanes(fronted, order)), d8, colour_row + 3 * j);
+    return hn::BitCast(d8, hn::TableLookupLanes(fronted, order));
+  };
+  int32_t j = 0;
+  for (; 3 * j + 4 * kLanes <= 3 * width; j += kLanes) hn::StoreU(pack(j), d8, colour_row + 3 * j);
+  // A last whole vector of pixels goes through a buffer, so that nothing past
+  // the row is written.
+  if (j + kLanes <= width) {
+    alignas(32) uint8_t packed[4 * kLanes];
+    hn::Store(pack(j), d8, packed);
+    std::memcpy(colour_row + 3 * j, packed, 3 * kLanes);
+    j += kLanes;
   }
   for (; j < width; ++j) {
     const uint32_t bgr = table[raw_row[2 * j] | (raw_row[2 * j + 1] << 8u)];
@@ -98,6 +108,8 @@ void MapFrame(const ColourFrame& frame, const uint32_t* table, uint32_t* minimum
   const bool by_vector = end - first >= lanes;
   auto lowest = hn::Set(d16, 0xFFFF);
   auto highest = hn::Zero(d16);
+  auto lowest_odd = lowest;
+  auto highest_odd = highest;
   bool seen = false;
   for (int32_t i = 0; i < frame.height; ++i) {
     const uint8_t* raw_row = frame.raw + i * frame.raw_stride;
@@ -113,7 +125,18 @@ void MapFrame(const ColourFrame& frame, const uint32_t* table, uint32_t* minimum
     }
     const auto* codes = reinterpret_cast<const uint16_t*>(raw_row);
     seen = true;
-    for (int32_t j = first; j + lanes <= end; j += lanes) {
+    int32_t j = first;
+    // Two vectors a step, each with its own extremes, so that the steps do
+    // not wait on each other.
+    for (; j + 2 * lanes <= end; j += 2 * lanes) {
+      const auto v0 = hn::LoadU(d16, codes + j);
+      const auto v1 = hn::LoadU(d16, codes + j + lanes);
+      lowest = hn::Min(lowest, v0);
+      highest = hn::Max(highest, v0);
+      lowest_odd = hn::Min(lowest_odd, v1);
+      highest_odd = hn::Max(highest_odd, v1);
+    }
+    for (; j + lanes <= end; j += lanes) {
       const auto v = hn::LoadU(d16, codes + j);
       lowest = hn::Min(lowest, v);
       highest = hn::Max(highest, v);
@@ -125,6 +148,8 @@ void MapFrame(const ColourFrame& frame, const uint32_t* table, uint32_t* minimum
     highest = hn::Max(highest, v);
   }
   if (!seen) return;
+  lowest = hn::Min(lowest, lowest_odd);
+  highest = hn::Max(highest, highest_odd);
   *minimum = std::min<uint32_t>(*minimum, hn::GetLane(hn::MinOfLanes(d16, lowest)));
   *maximum = std::max<uint32_t>(*maximum, hn::GetLane(hn::MaxOfLanes(d16, highest)));
 }
