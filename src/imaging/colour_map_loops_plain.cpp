@@ -44,16 +44,24 @@ void MapRow(const uint8_t* raw_row, uint8_t* colour_row, int32_t width, const ui
 
 void MapFrame(const ColourFrame& frame, const uint32_t* table, uint32_t* minimum,
               uint32_t* maximum) {
+  // Kept in locals: stores through the pointers could alias the frame's
+  // fields and would keep the loop from being vectorized.
+  const int32_t first_col = frame.first_col;
+  const int32_t end_col = frame.end_col;
+  uint32_t lowest = *minimum;
+  uint32_t highest = *maximum;
   for (int32_t i = 0; i < frame.height; ++i) {
     const uint8_t* raw_row = frame.raw + i * frame.raw_stride;
     MapRow(raw_row, frame.colour + i * frame.colour_stride, frame.width, table);
     if (i < frame.first_row || i >= frame.end_row) continue;
-    for (int32_t j = frame.first_col; j < frame.end_col; ++j) {
+    for (int32_t j = first_col; j < end_col; ++j) {
       const uint32_t code = LoadCode(raw_row + 2 * j);
-      *maximum = std::max(*maximum, code);
-      *minimum = std::min(*minimum, code);
+      highest = std::max(highest, code);
+      lowest = std::min(lowest, code);
     }
   }
+  *minimum = lowest;
+  *maximum = highest;
 }
 
 void FillRun(uint32_t* out, int32_t first_offset, int32_t count, float span, const uint32_t* bgr) {
