@@ -18,10 +18,6 @@ namespace kt {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Vectors are capped at 256 bits: on the processors we measured, the wider
-// permutes cost more than they save here.
-constexpr size_t kMaxLanes32 = 8;
-
 // Emulated and single-lane targets only stand in for processors without a
 // vector unit the others use: they take the plain loops.
 #if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
@@ -35,6 +31,10 @@ void FillRun(uint32_t* out, int32_t first_offset, int32_t count, float span, con
 }
 
 #else
+
+// Vectors are capped at 256 bits: on the processors we measured, the wider
+// permutes cost more than they save here.
+constexpr size_t kMaxLanes32 = 8;
 
 // Loads the table entries of four codes, read as one 64-bit word, into
 // staged[0..3].
