@@ -115,21 +115,27 @@ void UpdateLookup(const ColourMapLoops& loops, ColourMapping& record, Window win
 
 // The frame computed pixel by pixel, for a mapper that does not hold the
 // lookup.
-void MapFrameDirectly(const ColourFrame& frame, Window window, const uint32_t* palette,
-                      uint32_t* minimum, uint32_t* maximum) {
-  // Kept in locals: stores through the pointers could alias the frame's
-  // fields and would keep the loop from being vectorized.
-  const int32_t first_col = frame.first_col;
-  const int32_t end_col = frame.end_col;
-  uint32_t lowest = *minimum;
-  uint32_t highest = *maximum;
+void MapFrameDirectly(const ColourFrame& frame, Window window, const uint32_t* palette) {
   for (int32_t i = 0; i < frame.height; ++i) {
     const uint8_t* raw_row = frame.raw + i * frame.raw_stride;
     uint8_t* colour_row = frame.colour + i * frame.colour_stride;
     for (int32_t j = 0; j < frame.width; ++j) {
       StoreBgr(colour_row + 3 * j, CodeColour(LoadCode(raw_row + 2 * j), window, palette));
     }
-    if (i < frame.first_row || i >= frame.end_row) continue;
+  }
+}
+
+// Lowers *minimum and raises *maximum to the extremes of the central area's
+// codes, in a pass of their own.
+void ScanCentralArea(const ColourFrame& frame, uint32_t* minimum, uint32_t* maximum) {
+  // Kept in locals: stores through the pointers could alias the frame's
+  // fields and would keep the loop from being vectorized.
+  const int32_t first_col = frame.first_col;
+  const int32_t end_col = frame.end_col;
+  uint32_t lowest = *minimum;
+  uint32_t highest = *maximum;
+  for (int32_t i = frame.first_row; i < frame.end_row; ++i) {
+    const uint8_t* raw_row = frame.raw + i * frame.raw_stride;
     for (int32_t j = first_col; j < end_col; ++j) {
       const uint32_t code = LoadCode(raw_row + 2 * j);
       highest = std::max(highest, code);
@@ -182,17 +188,26 @@ bool MapFrameToColourWith(const ColourMapLoops& loops, ColourMapping& record,
       width,           height,
       height / 12 + 1, static_cast<int32_t>(static_cast<int64_t>(height) * 11 / 12),
       width / 16 + 1,  static_cast<int32_t>(static_cast<int64_t>(width) * 15 / 16)};
+  // Their extremes are only needed when the window follows the scene; with the
+  // auto-range count 0 the mapping skips them (an empty central area), and a
+  // host that sets the count while the frame is mapped gets them from a second
+  // pass below.
+  const bool extremes_found = record.auto_range_count.load() != 0;
+  ColourFrame mapped = frame;
+  if (!extremes_found) mapped.end_row = mapped.first_row;
   uint32_t running_max = 0;
   uint32_t running_min = kMinimumStart;
   if (table != nullptr) {
-    loops.map_frame(frame, table, &running_min, &running_max);
+    loops.map_frame(mapped, table, &running_min, &running_max);
   } else {
-    MapFrameDirectly(frame, window, record.palette, &running_min, &running_max);
+    MapFrameDirectly(frame, window, record.palette);
+    if (extremes_found) ScanCentralArea(frame, &running_min, &running_max);
   }
 
   if (own_lookup) record.lookup_busy.clear(std::memory_order_release);
 
   if (!StepAutoRange(record.auto_range_count)) return true;
+  if (!extremes_found) ScanCentralArea(frame, &running_min, &running_max);
   record.high_bound.store(std::min(static_cast<int32_t>(running_max) + kRangeMargin, kHighestCode));
   record.low_bound.store(std::max(static_cast<int32_t>(running_min) - kRangeMargin, 0));
   return true;

@@ -218,6 +218,35 @@ TEST_F(ColourMapTest, PositiveCountRunsOutAndZeroNeverReRanges) {
   EXPECT_EQ(record_.auto_range_count.load(), 0);
 }
 
+// A frame mapped with following off skips the central area's extremes; when
+// the host switches following on before the frame ends, the frame re-ranges
+// and must still find them. A host thread switching it back and forth lands
+// in that gap now and then; a frame that missed the extremes would set the
+// bounds far outside both windows allowed here.
+TEST_F(ColourMapTest, FollowingSwitchedOnDuringAFrameStillFindsTheExtremes) {
+  Make(kWidth, kHeight);
+  Fill(5000);
+  Window(1000, 3000);
+  std::atomic<bool> stop{false};
+  std::thread host([&] {
+    while (!stop) {
+      record_.auto_range_count = 0;
+      std::this_thread::yield();
+      record_.auto_range_count = 1;
+      std::this_thread::yield();
+    }
+  });
+  int wrong = 0;
+  for (int n = 0; n < 500; ++n) {
+    Map();
+    const auto [low, high] = Bounds();
+    if ((low != 1000 && low != 4880) || (high != 3000 && high != 5120)) ++wrong;
+  }
+  stop = true;
+  host.join();
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(ColourMapTest, OnlyTheCentralAreaSteersTheWindow) {
   Make(kWidth, kHeight);
   // The outer border (rows 0-24 and 264-287, columns 0-24 and 360-383) holds
