@@ -51,9 +51,9 @@ HWY_INLINE void StageFour(const uint8_t* codes, const uint32_t* table, uint32_t*
 // buffer: the gather instruction is slower on the processors we measured.
 // Each 16-byte block of the loaded vector then moves its four pixels' twelve
 // colour bytes to its front, and the blocks' three leading words are packed
-// together. The store writes a whole vector, of which the last quarter is
-// overwritten by the next store, so the loop stops while that quarter still
-// lies inside the row.
+// together. A 128-bit vector is stored whole, its last quarter overwritten by
+// the next store, so that loop stops while the quarter still lies inside the
+// row.
 HWY_INLINE void MapRow(const uint8_t* raw_row, uint8_t* colour_row, int32_t width,
                        const uint32_t* table) {
   const hn::CappedTag<uint32_t, kMaxLanes32> d32;
@@ -81,6 +81,18 @@ HWY_INLINE void MapRow(const uint8_t* raw_row, uint8_t* colour_row, int32_t widt
     return hn::BitCast(d8, hn::TableLookupLanes(fronted, order));
   };
   int32_t j = 0;
+  if constexpr (kLanes == 8) {
+    const hn::Half<decltype(d8)> dh;
+    const hn::Half<decltype(dh)> dq;
+    // Each vector's 24 bytes go as one 16-byte and one 8-byte store: a
+    // 32-byte store at a 24-byte stride would straddle a cache line every
+    // third time.
+    for (; j + kLanes <= width; j += kLanes) {
+      const auto v = pack(j);
+      hn::StoreU(hn::LowerHalf(dh, v), dh, colour_row + 3 * j);
+      hn::StoreU(hn::LowerHalf(dq, hn::UpperHalf(dh, v)), dq, colour_row + 3 * j + 16);
+    }
+  }
   for (; 3 * j + 4 * kLanes <= 3 * width; j += kLanes) hn::StoreU(pack(j), d8, colour_row + 3 * j);
   // A last whole vector of pixels goes through a buffer, so that nothing past
   // the row is written.
