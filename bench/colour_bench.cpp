@@ -4,8 +4,11 @@
 //
 // BM_MapFrameFollowingScene re-ranges after every frame (the default), and the
 // noise moves the window each time, so the cached lookup is partly rebuilt per
-// frame. BM_MapFrameFixedWindow keeps the window. BM_MapFrameDirect computes
-// every pixel without the lookup, for comparison.
+// frame. BM_MapFrameFixedWindow keeps the window. BM_MapFramePlainLoops
+// follows the scene with the plain loops, which processors without a vector
+// unit and the Windows DLLs use. BM_MapFrameDirect computes every pixel
+// without the lookup, for comparison. BM_CopyColourFrameBytes is the floor: a
+// memcpy of the picture's bytes, more than the frame's codes it reads.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "imaging/colour_map.h"
+#include "imaging/colour_map_loops.h"
 
 namespace {
 
@@ -41,7 +45,8 @@ std::vector<kt::CDibSurface> MakeScenes() {
   return scenes;
 }
 
-void Run(benchmark::State& state, int32_t auto_range_count, bool direct) {
+void Run(benchmark::State& state, int32_t auto_range_count, bool direct,
+         const kt::ColourMapLoops& loops = kt::FastestColourMapLoops()) {
   const std::vector<kt::CDibSurface> scenes = MakeScenes();
   std::vector<uint8_t> colour(static_cast<size_t>(kColourStride) * kHeight);
   kt::ColourMapping record;
@@ -51,7 +56,7 @@ void Run(benchmark::State& state, int32_t auto_range_count, bool direct) {
   if (direct) record.lookup_busy.test_and_set();
   size_t frame = 0;
   for (auto _ : state) {
-    kt::MapFrameToColour(record, scenes[frame], colour.data(), kColourStride);
+    kt::MapFrameToColourWith(loops, record, scenes[frame], colour.data(), kColourStride);
     frame = (frame + 1) % scenes.size();
     benchmark::DoNotOptimize(colour.data());
     benchmark::ClobberMemory();
@@ -61,11 +66,27 @@ void Run(benchmark::State& state, int32_t auto_range_count, bool direct) {
 
 void BM_MapFrameFollowingScene(benchmark::State& state) { Run(state, -1, false); }
 void BM_MapFrameFixedWindow(benchmark::State& state) { Run(state, 0, false); }
+void BM_MapFramePlainLoops(benchmark::State& state) {
+  Run(state, -1, false, kt::PlainColourMapLoops());
+}
 void BM_MapFrameDirect(benchmark::State& state) { Run(state, 0, true); }
+
+void BM_CopyColourFrameBytes(benchmark::State& state) {
+  const std::vector<uint8_t> source(static_cast<size_t>(kColourStride) * kHeight, 1);
+  std::vector<uint8_t> colour(source.size());
+  for (auto _ : state) {
+    std::memcpy(colour.data(), source.data(), source.size());
+    benchmark::DoNotOptimize(colour.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(source.size()));
+}
 
 BENCHMARK(BM_MapFrameFollowingScene)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MapFrameFixedWindow)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MapFramePlainLoops)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MapFrameDirect)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CopyColourFrameBytes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

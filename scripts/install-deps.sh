@@ -35,6 +35,8 @@ native_packages() {
     python3 python3-pytest python3-numpy python3-pil python3-tifffile \
     python3-pip python3-venv \
     python3-aiohttp chromium chromium-driver python3-selenium
+  # Highway (the colour mapper's vector loops; configuring any build needs it).
+  echo libhwy-dev
 }
 
 windows_packages() {
@@ -63,10 +65,14 @@ tidy_packages() {
 thread_safety_packages() {
   echo cmake ninja-build clang pkg-config libjpeg-dev libpng-dev libtiff-dev zlib1g-dev \
     libcli11-dev libfreetype-dev fonts-dejavu-core
+  # Highway (the colour mapper's vector loops; configuring any build needs it).
+  echo libhwy-dev
 }
 
 fuzz_packages() {
   echo cmake ninja-build clang libclang-rt-14-dev libfreetype-dev
+  # Highway (the colour mapper's vector loops; configuring any build needs it).
+  echo libhwy-dev
 }
 
 python_packages() {

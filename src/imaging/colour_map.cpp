@@ -1,16 +1,13 @@
 #include "imaging/colour_map.h"
 
+#include "imaging/colour_map_loops.h"
+
 #include <algorithm>
-#include <bit>
 #include <cstddef>
-#include <cstring>
 #include <limits>
 
 namespace kt {
 namespace {
-
-// The row loops move codes and pixels as whole machine words.
-static_assert(std::endian::native == std::endian::little);
 
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kWhite = 0xFFFFFF;
@@ -68,12 +65,12 @@ void StoreBgr(uint8_t* p, uint32_t bgr) {
 
 // Writes the lookup entries of codes first..last, all strictly inside an
 // ordinary window. A window narrower than 2^31 codes (every one the
-// auto-range makes) takes 32-bit offsets, which the compiler can turn into
+// auto-range makes) takes 32-bit offsets, which the row loops turn into
 // vector conversions and divisions; converting the same integer to float
 // rounds the same way whatever its width, so the entries are identical.
-void FillPaletteRun(uint32_t* table, int64_t first, int64_t last, Window window,
-                    const uint32_t* palette) {
-  uint32_t bgr[kPaletteSize];
+void FillPaletteRun(const ColourMapLoops& loops, uint32_t* table, int64_t first, int64_t last,
+                    Window window, const uint32_t* palette) {
+  uint32_t bgr[kPaletteSize + kPaletteColoursPadding] = {};
   for (int i = 0; i < kPaletteSize; ++i) bgr[i] = PaletteToBgr(palette[i]);
   const int64_t span = window.high - window.low;
   if (span > std::numeric_limits<int32_t>::max()) {
@@ -84,16 +81,13 @@ void FillPaletteRun(uint32_t* table, int64_t first, int64_t last, Window window,
   const float span_float = static_cast<float>(span);
   const auto first_offset = static_cast<int32_t>(first - window.low);
   const auto count = static_cast<int32_t>(last - first + 1);
-  uint32_t* out = table + first;
-  for (int32_t k = 0; k < count; ++k) {
-    out[k] = bgr[PaletteIndex(static_cast<float>(first_offset + k), span_float)];
-  }
+  loops.fill_run(table + first, first_offset, count, span_float, bgr);
 }
 
 // Brings the record's lookup up to date for `window`. Codes that are black
 // under both the old and the new window, or white under both, keep their
 // entries, so a window that moves a little rewrites only the codes between.
-void UpdateLookup(ColourMapping& record, Window window) {
+void UpdateLookup(const ColourMapLoops& loops, ColourMapping& record, Window window) {
   const int64_t black_through = window.low;
   // With high at or below low every code above low is white.
   const int64_t white_from = window.high > window.low ? window.high : window.low + 1;
@@ -111,58 +105,45 @@ void UpdateLookup(ColourMapping& record, Window window) {
   for (int64_t code = first; code <= black_last; ++code) table[code] = kBlack;
   const int64_t run_first = std::max(first, black_through + 1);
   const int64_t run_last = std::min(last, white_from - 1);
-  if (run_first <= run_last) FillPaletteRun(table, run_first, run_last, window, record.palette);
+  if (run_first <= run_last)
+    FillPaletteRun(loops, table, run_first, run_last, window, record.palette);
   for (int64_t code = std::max(first, white_from); code <= last; ++code) table[code] = kWhite;
   record.lookup_valid = true;
   record.lookup_black_through = black_through;
   record.lookup_white_from = white_from;
 }
 
-// Four pixels are twelve bytes, written as one 64-bit and one 32-bit word
-// (built in registers: assembling them in memory would defeat store
-// forwarding); the pixels that remain go byte by byte. Table entries have
-// bits 24-31 zero.
-void MapRowThroughLookup(const uint8_t* raw_row, uint8_t* colour_row, int32_t width,
-                         const uint32_t* table) {
-  int32_t j = 0;
-  for (; j + 4 <= width; j += 4) {
-    uint64_t codes = 0;
-    std::memcpy(&codes, raw_row + 2 * j, sizeof codes);
-    const uint64_t p0 = table[codes & 0xFFFFu];
-    const uint64_t p1 = table[(codes >> 16) & 0xFFFFu];
-    const uint64_t p2 = table[(codes >> 32) & 0xFFFFu];
-    const uint32_t p3 = table[codes >> 48];
-    const uint64_t first = p0 | (p1 << 24) | (p2 << 48);
-    const uint32_t second = static_cast<uint32_t>(p2 >> 16) | (p3 << 8);
-    std::memcpy(colour_row + 3 * j, &first, sizeof first);
-    std::memcpy(colour_row + 3 * j + 8, &second, sizeof second);
-  }
-  for (; j < width; ++j) StoreBgr(colour_row + 3 * j, table[LoadCode(raw_row + 2 * j)]);
-}
-
-void MapRowDirectly(const uint8_t* raw_row, uint8_t* colour_row, int32_t width, Window window,
-                    const uint32_t* palette) {
-  for (int32_t j = 0; j < width; ++j) {
-    StoreBgr(colour_row + 3 * j, CodeColour(LoadCode(raw_row + 2 * j), window, palette));
+// The frame computed pixel by pixel, for a mapper that does not hold the
+// lookup.
+void MapFrameDirectly(const ColourFrame& frame, Window window, const uint32_t* palette) {
+  for (int32_t i = 0; i < frame.height; ++i) {
+    const uint8_t* raw_row = frame.raw + i * frame.raw_stride;
+    uint8_t* colour_row = frame.colour + i * frame.colour_stride;
+    for (int32_t j = 0; j < frame.width; ++j) {
+      StoreBgr(colour_row + 3 * j, CodeColour(LoadCode(raw_row + 2 * j), window, palette));
+    }
   }
 }
 
-// The rows and columns whose codes steer the window: strictly inside the
-// outer twelfths of the height and sixteenths of the width.
-struct CentralArea {
-  int64_t first_row;
-  int64_t end_row;  // exclusive
-  int32_t first_col;
-  int32_t end_col;  // exclusive
-};
-
-CentralArea CentralAreaOf(int32_t width, int32_t height) {
-  CentralArea area{};
-  area.first_row = height / 12 + 1;
-  area.end_row = static_cast<int64_t>(height) * 11 / 12;
-  area.first_col = width / 16 + 1;
-  area.end_col = static_cast<int32_t>(static_cast<int64_t>(width) * 15 / 16);
-  return area;
+// Lowers *minimum and raises *maximum to the extremes of the central area's
+// codes, in a pass of their own.
+void ScanCentralArea(const ColourFrame& frame, uint32_t* minimum, uint32_t* maximum) {
+  // Kept in locals: stores through the pointers could alias the frame's
+  // fields and would keep the loop from being vectorized.
+  const int32_t first_col = frame.first_col;
+  const int32_t end_col = frame.end_col;
+  uint32_t lowest = *minimum;
+  uint32_t highest = *maximum;
+  for (int32_t i = frame.first_row; i < frame.end_row; ++i) {
+    const uint8_t* raw_row = frame.raw + i * frame.raw_stride;
+    for (int32_t j = first_col; j < end_col; ++j) {
+      const uint32_t code = LoadCode(raw_row + 2 * j);
+      highest = std::max(highest, code);
+      lowest = std::min(lowest, code);
+    }
+  }
+  *minimum = lowest;
+  *maximum = highest;
 }
 
 // Takes one step of the auto-range count: false when the count is 0 (the
@@ -180,8 +161,8 @@ bool StepAutoRange(std::atomic<int32_t>& count) {
 
 }  // namespace
 
-bool MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* colour_pixels,
-                      int colour_stride) {
+bool MapFrameToColourWith(const ColourMapLoops& loops, ColourMapping& record,
+                          const CDibSurface& raw, uint8_t* colour_pixels, int colour_stride) {
   if (raw.empty() || raw.bits_per_pixel() != 16 || colour_pixels == nullptr) return false;
   const int32_t width = raw.width();
   const int32_t height = raw.height();
@@ -195,37 +176,46 @@ bool MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* co
   const bool own_lookup = !record.lookup_busy.test_and_set(std::memory_order_acquire);
   const uint32_t* table = nullptr;
   if (own_lookup && record.lookup) {
-    UpdateLookup(record, window);
+    UpdateLookup(loops, record, window);
     table = record.lookup.get();
   }
 
-  const CentralArea central = CentralAreaOf(width, height);
+  // The codes that steer the window: those strictly inside the outer
+  // twelfths of the height and sixteenths of the width.
+  const ColourFrame frame{
+      raw.pixels(),    raw.stride(),
+      colour_pixels,   colour_stride,
+      width,           height,
+      height / 12 + 1, static_cast<int32_t>(static_cast<int64_t>(height) * 11 / 12),
+      width / 16 + 1,  static_cast<int32_t>(static_cast<int64_t>(width) * 15 / 16)};
+  // Their extremes are only needed when the window follows the scene; with the
+  // auto-range count 0 the mapping skips them (an empty central area), and a
+  // host that sets the count while the frame is mapped gets them from a second
+  // pass below.
+  const bool extremes_found = record.auto_range_count.load() != 0;
+  ColourFrame mapped = frame;
+  if (!extremes_found) mapped.end_row = mapped.first_row;
   uint32_t running_max = 0;
   uint32_t running_min = kMinimumStart;
-  const uint8_t* raw_pixels = raw.pixels();
-  for (int32_t i = 0; i < height; ++i) {
-    const uint8_t* raw_row = raw_pixels + static_cast<ptrdiff_t>(i) * raw.stride();
-    uint8_t* colour_row = colour_pixels + static_cast<ptrdiff_t>(i) * colour_stride;
-    if (table != nullptr) {
-      MapRowThroughLookup(raw_row, colour_row, width, table);
-    } else {
-      MapRowDirectly(raw_row, colour_row, width, window, record.palette);
-    }
-    if (i >= central.first_row && i < central.end_row) {
-      for (int32_t j = central.first_col; j < central.end_col; ++j) {
-        const uint32_t code = LoadCode(raw_row + 2 * j);
-        running_max = std::max(running_max, code);
-        running_min = std::min(running_min, code);
-      }
-    }
+  if (table != nullptr) {
+    loops.map_frame(mapped, table, &running_min, &running_max);
+  } else {
+    MapFrameDirectly(frame, window, record.palette);
+    if (extremes_found) ScanCentralArea(frame, &running_min, &running_max);
   }
 
   if (own_lookup) record.lookup_busy.clear(std::memory_order_release);
 
   if (!StepAutoRange(record.auto_range_count)) return true;
+  if (!extremes_found) ScanCentralArea(frame, &running_min, &running_max);
   record.high_bound.store(std::min(static_cast<int32_t>(running_max) + kRangeMargin, kHighestCode));
   record.low_bound.store(std::max(static_cast<int32_t>(running_min) - kRangeMargin, 0));
   return true;
+}
+
+bool MapFrameToColour(ColourMapping& record, const CDibSurface& raw, uint8_t* colour_pixels,
+                      int colour_stride) {
+  return MapFrameToColourWith(FastestColourMapLoops(), record, raw, colour_pixels, colour_stride);
 }
 
 }  // namespace kt

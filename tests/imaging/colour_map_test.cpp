@@ -1,13 +1,22 @@
 // False-colour mapping: pixel colours against a plain per-pixel computation for
-// every raw code and many windows, the auto-range rule and the central area,
-// refused inputs, and mappers sharing a record.
+// every raw code and many windows, through the plain and the fastest loops,
+// the two loop sets against each other on every small width, the auto-range
+// rule and the central area, refused inputs, and mappers sharing a record.
 #include "imaging/colour_map.h"
 
 #include <gtest/gtest.h>
 
+#include "imaging/colour_map_loops.h"
+
+#ifdef KOLTHERMO_COLOUR_TESTS_EVERY_TARGET
+#include <hwy/targets.h>
+#endif
+
 #include <array>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -40,6 +49,22 @@ Bgr ExpectedColour(const ColourMapping& record, uint16_t code, int32_t low, int3
   return PaletteBgr(record, index > 359 ? 359 : index);
 }
 
+// Calls `body` with the name of each vector instruction set the fastest loops
+// were built for and this processor runs, that set chosen in turn; then the
+// choice is Highway's again. Builds without vector loops call it once.
+template <typename Body>
+void ForEachVectorTarget(Body body) {
+#ifdef KOLTHERMO_COLOUR_TESTS_EVERY_TARGET
+  for (const int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    body(hwy::TargetName(target));
+  }
+  hwy::SetSupportedTargetsForTest(0);
+#else
+  body("plain only");
+#endif
+}
+
 class ColourMapTest : public ::testing::Test {
  protected:
   void Make(int width, int height) {
@@ -59,6 +84,9 @@ class ColourMapTest : public ::testing::Test {
     return {p[0], p[1], p[2]};
   }
   bool Map() { return MapFrameToColour(record_, raw_, colour_.data(), stride_); }
+  bool MapWith(const ColourMapLoops& loops) {
+    return MapFrameToColourWith(loops, record_, raw_, colour_.data(), stride_);
+  }
   void Window(int32_t low, int32_t high, int32_t count = 0) {
     record_.low_bound = low;
     record_.high_bound = high;
@@ -89,37 +117,62 @@ TEST_F(ColourMapTest, ReferencePointsOfTheDefaultWindow) {
 }
 
 // Every raw code, on a sequence of windows that moves the cached lookup in
-// every direction, then with the lookup unavailable (direct computation).
+// every direction, through the plain loops and the fastest ones, then with the
+// lookup unavailable (direct computation).
 TEST_F(ColourMapTest, EveryCodeOnEveryKindOfWindow) {
   Make(256, 256);
   for (int code = 0; code < 65536; ++code) Set(code / 256, code % 256, static_cast<uint16_t>(code));
-  const std::pair<int32_t, int32_t> windows[] = {{1000, 3000},     {1500, 2500},
-                                                 {500, 4000},      {5000, 5001},
-                                                 {5000, 5002},     {0, 16383},
-                                                 {-1, 65536},      {3000, 1000},
-                                                 {2000, 2000},     {1000, 3000},
-                                                 {0, 40000000},    {-40000000, 65535},
-                                                 {kMin32, kMax32}, {-2000000000, 2000000000},
-                                                 {kMax32, kMin32}, {70000, 80000},
-                                                 {-90000, -80000}, {65534, 65536},
-                                                 {1000, 3000}};
-  for (bool direct : {false, true}) {
-    if (direct) {
-      ASSERT_FALSE(record_.lookup_busy.test_and_set());
-    }
+  const std::pair<int32_t, int32_t> windows[] = {
+      {1000, 3000},     {1500, 2500},       {500, 4000},      {5000, 5001},
+      {5000, 5002},     {1000, 1100},       {1000, 3880},     {0, 16383},
+      {-1, 65536},      {3000, 1000},       {2000, 2000},     {1000, 3000},
+      {0, 40000000},    {-40000000, 65535}, {kMin32, kMax32}, {-2000000000, 2000000000},
+      {kMax32, kMin32}, {70000, 80000},     {-90000, -80000}, {65534, 65536},
+      {1000, 3000}};
+  auto check_every_window = [&](const ColourMapLoops& loops, const std::string& path) {
+    record_.lookup_valid = false;
     for (const auto& [low, high] : windows) {
       Window(low, high);
-      ASSERT_TRUE(Map());
+      ASSERT_TRUE(MapWith(loops));
       int mismatches = 0;
       for (int code = 0; code < 65536 && mismatches < 5; ++code) {
         const Bgr expected = ExpectedColour(record_, static_cast<uint16_t>(code), low, high);
         if (At(code / 256, code % 256) != expected) {
           ++mismatches;
-          ADD_FAILURE() << "code " << code << " window " << low << ".." << high
-                        << (direct ? " direct" : " lookup");
+          ADD_FAILURE() << "code " << code << " window " << low << ".." << high << " " << path;
         }
       }
     }
+  };
+  check_every_window(PlainColourMapLoops(), "plain");
+  ForEachVectorTarget([&](const std::string& target) {
+    check_every_window(FastestColourMapLoops(), "fastest, " + target);
+  });
+  ASSERT_FALSE(record_.lookup_busy.test_and_set());
+  check_every_window(PlainColourMapLoops(), "direct");
+}
+
+// The vector loops cover whole vectors and leave the rest of a row, and of the
+// central area, to scalar code: every width up to a few vectors gives the same
+// pixels and the same next window as the plain loops, and no padding byte.
+TEST_F(ColourMapTest, FastestLoopsMatchPlainOnEveryNarrowWidth) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> codes(900, 3100);
+  for (int width = 1; width <= 72; ++width) {
+    Make(width, 30);
+    for (int i = 0; i < 30; ++i)
+      for (int j = 0; j < width; ++j) Set(i, j, static_cast<uint16_t>(codes(random)));
+    Window(1000, 3000, -1);
+    ASSERT_TRUE(MapWith(PlainColourMapLoops()));
+    const std::vector<uint8_t> plain = colour_;
+    const auto plain_bounds = Bounds();
+    ForEachVectorTarget([&](const std::string& target) {
+      colour_.assign(colour_.size(), 0xAB);
+      Window(1000, 3000, -1);
+      ASSERT_TRUE(MapWith(FastestColourMapLoops()));
+      EXPECT_EQ(colour_, plain) << "width " << width << ", " << target;
+      EXPECT_EQ(Bounds(), plain_bounds) << "width " << width << ", " << target;
+    });
   }
 }
 
@@ -144,6 +197,9 @@ TEST_F(ColourMapTest, ReRangedBoundsAreClamped) {
   Set(200, 200, 65535);
   Map();
   EXPECT_EQ(Bounds(), std::make_pair(0, 16383));
+  Fill(65535);
+  Map();
+  EXPECT_EQ(Bounds(), std::make_pair(65415, 16383)) << "a saturated centre";
 }
 
 TEST_F(ColourMapTest, PositiveCountRunsOutAndZeroNeverReRanges) {
@@ -160,6 +216,35 @@ TEST_F(ColourMapTest, PositiveCountRunsOutAndZeroNeverReRanges) {
   Map();
   EXPECT_EQ(Bounds(), std::make_pair(6880, 7120));
   EXPECT_EQ(record_.auto_range_count.load(), 0);
+}
+
+// A frame mapped with following off skips the central area's extremes; when
+// the host switches following on before the frame ends, the frame re-ranges
+// and must still find them. A host thread switching it back and forth lands
+// in that gap now and then; a frame that missed the extremes would set the
+// bounds far outside both windows allowed here.
+TEST_F(ColourMapTest, FollowingSwitchedOnDuringAFrameStillFindsTheExtremes) {
+  Make(kWidth, kHeight);
+  Fill(5000);
+  Window(1000, 3000);
+  std::atomic<bool> stop{false};
+  std::thread host([&] {
+    while (!stop) {
+      record_.auto_range_count = 0;
+      std::this_thread::yield();
+      record_.auto_range_count = 1;
+      std::this_thread::yield();
+    }
+  });
+  int wrong = 0;
+  for (int n = 0; n < 500; ++n) {
+    Map();
+    const auto [low, high] = Bounds();
+    if ((low != 1000 && low != 4880) || (high != 3000 && high != 5120)) ++wrong;
+  }
+  stop = true;
+  host.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(ColourMapTest, OnlyTheCentralAreaSteersTheWindow) {
