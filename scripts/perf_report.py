@@ -135,6 +135,7 @@ FLOOR_BYTES = {
     "BM_InterpolateFrameFromSnapshot": FRAME_PIXELS * (2 + 4) // 2,
     "BM_MapFrameFollowingScene": FRAME_PIXELS * (2 + 3) // 2,
     "BM_MapFrameFixedWindow": FRAME_PIXELS * (2 + 3) // 2,
+    "BM_MapFramePlainLoops": FRAME_PIXELS * (2 + 3) // 2,
     "BM_MapFrameDirect": FRAME_PIXELS * (2 + 3) // 2,
     "BM_DrawFrameSized/0": FRAME_PIXELS * (3 + 3) // 2,
     "BM_DrawFrameSized/1": FRAME_PIXELS * (3 + 3) // 2,
