@@ -108,14 +108,21 @@ TEST(GdiTest, StretchDoublesEachPixel) {
 
 // Equal extents, mirrored down or not, partly outside either bitmap: each
 // drawn pixel is the one the pixel-centre rule picks, and only those inside
-// both bitmaps are drawn.
+// both bitmaps are drawn. Where the source rectangle starts outside its bitmap
+// the rule is our stand-in's; Windows' own GDI draws something else there, so
+// those cases run only off Windows.
 TEST(GdiTest, EqualExtentsFollowThePixelCentreRule) {
   struct Case {
     int dst_x, dst_y, src_x, src_y, width, height;
+    bool stand_in_only;
   };
-  const Case cases[] = {{0, 0, 0, 4, 5, -5}, {0, 0, 0, 0, 5, 5},   {-2, 1, 0, 6, 5, -5},
-                        {1, -1, 2, 0, 5, 5}, {0, 0, -1, 3, 5, -5}, {2, 2, 0, 4, 4, -4}};
+  const Case cases[] = {{0, 0, 0, 4, 5, -5, false}, {0, 0, 0, 0, 5, 5, false},
+                        {-2, 1, 0, 6, 5, -5, true}, {1, -1, 2, 0, 5, 5, false},
+                        {0, 0, -1, 3, 5, -5, true}, {2, 2, 0, 4, 4, -4, false}};
   for (const Case& c : cases) {
+#ifdef _WIN32
+    if (c.stand_in_only) continue;
+#endif
     Section source(5, 5, 24);
     Section target(5, 5, 24);
     ASSERT_TRUE(source.ok() && target.ok());
