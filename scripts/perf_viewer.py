@@ -23,6 +23,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "python" / "browser_tests"))
+from headless_chromium import start_chromium  # noqa: E402
+
 TARGET_MEDIAN_MS = 100.0
 CAMERA_FPS = 30.0
 
@@ -39,20 +42,7 @@ def page_stats(driver):
 
 
 def measure(url, frames, settle):
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in (
-        "--headless=new",
-        "--no-sandbox",
-        "--disable-gpu",
-        "--disable-dev-shm-usage",
-        "--window-size=1400,900",
-    ):
-        options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver = start_chromium("1400,900")
     try:
         driver.get(url)
         deadline = time.monotonic() + 30 + settle

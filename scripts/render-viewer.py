@@ -17,8 +17,9 @@ import sys
 import tempfile
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "python" / "browser_tests"))
+from headless_chromium import start_chromium  # noqa: E402
+
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 
@@ -63,18 +64,7 @@ def main():
             url = server.stdout.readline().strip()
             if not url.startswith("http://"):
                 sys.exit(f"render-viewer: kolthermo view printed no URL ({url!r})")
-            options = webdriver.ChromeOptions()
-            options.binary_location = "/usr/bin/chromium"
-            for argument in (
-                "--headless=new",
-                "--no-sandbox",
-                "--disable-gpu",
-                "--disable-dev-shm-usage",
-                "--window-size=1200,860",
-                "--hide-scrollbars",
-            ):
-                options.add_argument(argument)
-            driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+            driver = start_chromium("1200,860", "--hide-scrollbars")
             try:
                 driver.get(url)
                 frames = lambda: driver.execute_script("return window.viewerStats.frames")

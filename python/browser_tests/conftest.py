@@ -13,12 +13,11 @@ from typing import Callable, Iterator, List, Optional, TypeVar
 
 import pytest
 from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
+
+from headless_chromium import start_chromium
 
 # Wait limits are written for a quiet native run and stretched by the run's time scale.
 TIME_SCALE = max(1.0, float(os.environ.get("KOLTHERMO_TEST_TIME_SCALE", "1") or 1))
-CHROMIUM = os.environ.get("KOLTHERMO_CHROMIUM", "/usr/bin/chromium")
-CHROMEDRIVER = os.environ.get("KOLTHERMO_CHROMEDRIVER", "/usr/bin/chromedriver")
 
 T = TypeVar("T")
 
@@ -101,17 +100,7 @@ def viewer(start_viewer) -> Viewer:
 
 @pytest.fixture(scope="module")
 def browser() -> Iterator[webdriver.Chrome]:
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for argument in (
-        "--headless=new",
-        "--no-sandbox",
-        "--disable-gpu",
-        "--disable-dev-shm-usage",
-        "--window-size=1400,900",
-    ):
-        options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    driver = start_chromium()
     try:
         yield driver
     finally:
