@@ -133,6 +133,7 @@ bool SimCamera::Impl::ReadFrame(uint64_t handle_generation, uint8_t* out, uint32
   std::shared_ptr<FrameGenerator> generator;
   uint64_t frame_bytes = 0;
   bool short_frame = false;
+  std::unique_ptr<uint16_t[]> frame;
   {
     MutexLock lock(mutex);
     if (detached || !plugged || generation != handle_generation) return false;
@@ -155,14 +156,20 @@ bool SimCamera::Impl::ReadFrame(uint64_t handle_generation, uint8_t* out, uint32
     state.fixed_pattern = fixed_pattern.data();
     state.fixed_pattern_gain = PatternGainLocked();
     generator = scene;
+    if (frame_bytes > 0 && !spare_frames.empty()) {
+      frame = std::move(spare_frames.back());
+      spare_frames.pop_back();
+    }
   }
   if (frame_bytes == 0) return true;
 
-  // Render outside the lock, into this thread's scratch frame.
-  thread_local std::vector<uint16_t> frame(kFramePixels);
-  generator->Render(state, frame.data());
-  WriteWindow(frame.data(), readout, out, frame_bytes);
+  // Render outside the lock, into a pooled scratch frame.
+  if (!frame) frame = std::make_unique_for_overwrite<uint16_t[]>(kFramePixels);
+  generator->Render(state, frame.get());
+  WriteWindow(frame.get(), readout, out, frame_bytes);
   *moved = static_cast<uint32_t>(short_frame ? frame_bytes / 2 : frame_bytes);
+  MutexLock lock(mutex);
+  spare_frames.push_back(std::move(frame));
   return true;
 }
 

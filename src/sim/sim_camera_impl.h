@@ -112,6 +112,12 @@ struct SimCamera::Impl {
   uint64_t last_frame_index GUARDED_BY(mutex) = 0;  // newest delivered
   uint64_t frames_delivered GUARDED_BY(mutex) = 0;
   std::shared_ptr<FrameGenerator> scene GUARDED_BY(mutex);  // the generator itself is immutable
+  // Whole frames to render into outside the lock: a reader takes one and
+  // gives it back. A pool rather than per-thread storage, so no frame buffer
+  // outlives its thread in thread-local storage (freed by glibc when the next
+  // thread reuses the stack, which a host that loads the library with
+  // dlopen and is checked by ThreadSanitizer sees as a race).
+  std::vector<std::unique_ptr<uint16_t[]>> spare_frames GUARDED_BY(mutex);
   const std::vector<int8_t> fixed_pattern;                  // immutable after construction
 };
 
