@@ -68,10 +68,18 @@ void StoreBgr(uint8_t* p, uint32_t bgr) {
 // auto-range makes) takes 32-bit offsets, which the row loops turn into
 // vector conversions and divisions; converting the same integer to float
 // rounds the same way whatever its width, so the entries are identical.
+// The palette's colours as blue, green, red, padded for the vector loops.
+struct PaletteColours {
+  explicit PaletteColours(const uint32_t* palette) {
+    for (int i = 0; i < kPaletteSize; ++i) bgr[i] = PaletteToBgr(palette[i]);
+  }
+  uint32_t bgr[kPaletteSize + kPaletteColoursPadding] = {};
+};
+
 void FillPaletteRun(const ColourMapLoops& loops, uint32_t* table, int64_t first, int64_t last,
                     Window window, const uint32_t* palette) {
-  uint32_t bgr[kPaletteSize + kPaletteColoursPadding] = {};
-  for (int i = 0; i < kPaletteSize; ++i) bgr[i] = PaletteToBgr(palette[i]);
+  const PaletteColours colours(palette);
+  const uint32_t* bgr = colours.bgr;
   const int64_t span = window.high - window.low;
   if (span > std::numeric_limits<int32_t>::max()) {
     for (int64_t code = first; code <= last; ++code)
@@ -146,6 +154,22 @@ void ScanCentralArea(const ColourFrame& frame, uint32_t* minimum, uint32_t* maxi
   *maximum = highest;
 }
 
+// Maps the frame through the record's lookup, brought up to date for
+// `window` first. The lookup belongs to whoever holds the flag; a mapper
+// running at the same time on the same record computes its pixels directly.
+void MapThroughLookup(const ColourMapLoops& loops, ColourMapping& record, Window window,
+                      const ColourFrame& frame, uint32_t* minimum, uint32_t* maximum) {
+  const bool own_lookup = !record.lookup_busy.test_and_set(std::memory_order_acquire);
+  if (own_lookup && record.lookup) {
+    UpdateLookup(loops, record, window);
+    loops.map_frame(frame, record.lookup.get(), minimum, maximum);
+  } else {
+    MapFrameDirectly(frame, window, record.palette);
+    ScanCentralArea(frame, minimum, maximum);
+  }
+  if (own_lookup) record.lookup_busy.clear(std::memory_order_release);
+}
+
 // Takes one step of the auto-range count: false when the count is 0 (the
 // window stays), otherwise a positive count is decremented. A host write that
 // lands between the read and the decrement is kept: the exchange then fails
@@ -171,15 +195,6 @@ bool MapFrameToColourWith(const ColourMapLoops& loops, ColourMapping& record,
 
   const Window window{record.low_bound.load(), record.high_bound.load()};
 
-  // The lookup belongs to whoever holds the flag; a mapper running at the same
-  // time on the same record computes its pixels directly.
-  const bool own_lookup = !record.lookup_busy.test_and_set(std::memory_order_acquire);
-  const uint32_t* table = nullptr;
-  if (own_lookup && record.lookup) {
-    UpdateLookup(loops, record, window);
-    table = record.lookup.get();
-  }
-
   // The codes that steer the window: those strictly inside the outer
   // twelfths of the height and sixteenths of the width.
   const ColourFrame frame{
@@ -197,14 +212,16 @@ bool MapFrameToColourWith(const ColourMapLoops& loops, ColourMapping& record,
   if (!extremes_found) mapped.end_row = mapped.first_row;
   uint32_t running_max = 0;
   uint32_t running_min = kMinimumStart;
-  if (table != nullptr) {
-    loops.map_frame(mapped, table, &running_min, &running_max);
-  } else {
-    MapFrameDirectly(frame, window, record.palette);
-    if (extremes_found) ScanCentralArea(frame, &running_min, &running_max);
+  // A window inside the codes' range may be mapped without the lookup where
+  // the loops compute pixels faster than they read it.
+  const bool ordinary_window =
+      window.low >= 0 && window.low < window.high && window.high < kRawCodeCount;
+  if (!ordinary_window ||
+      !loops.map_frame_by_window(mapped, static_cast<int32_t>(window.low),
+                                 static_cast<int32_t>(window.high),
+                                 PaletteColours(record.palette).bgr, &running_min, &running_max)) {
+    MapThroughLookup(loops, record, window, mapped, &running_min, &running_max);
   }
-
-  if (own_lookup) record.lookup_busy.clear(std::memory_order_release);
 
   if (!StepAutoRange(record.auto_range_count)) return true;
   if (!extremes_found) ScanCentralArea(frame, &running_min, &running_max);

@@ -45,6 +45,13 @@ struct ColourMapLoops {
   // entries.
   void (*fill_run)(uint32_t* out, int32_t first_offset, int32_t count, float span,
                    const uint32_t* bgr);
+  // Maps every pixel straight from the window low..high (0 <= low < high <=
+  // 65535), computing each palette index as the lookup's entries are
+  // computed, and finds the extremes as map_frame does; `bgr` as for
+  // fill_run. Returns false, having written nothing, where this set has no
+  // such loop: the caller then maps through the lookup.
+  bool (*map_frame_by_window)(const ColourFrame& frame, int32_t low, int32_t high,
+                              const uint32_t* bgr, uint32_t* minimum, uint32_t* maximum);
 };
 
 const ColourMapLoops& PlainColourMapLoops();

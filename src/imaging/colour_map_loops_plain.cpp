@@ -72,10 +72,16 @@ void FillRun(uint32_t* out, int32_t first_offset, int32_t count, float span, con
   }
 }
 
+// Without byte permutes across a whole vector, computing each pixel costs more
+// than reading the lookup.
+bool MapFrameByWindow(const ColourFrame&, int32_t, int32_t, const uint32_t*, uint32_t*, uint32_t*) {
+  return false;
+}
+
 }  // namespace
 
 const ColourMapLoops& PlainColourMapLoops() {
-  static constexpr ColourMapLoops kLoops{MapFrame, FillRun};
+  static constexpr ColourMapLoops kLoops{MapFrame, FillRun, MapFrameByWindow};
   return kLoops;
 }
 

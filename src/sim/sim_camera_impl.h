@@ -118,7 +118,7 @@ struct SimCamera::Impl {
   // thread reuses the stack, which a host that loads the library with
   // dlopen and is checked by ThreadSanitizer sees as a race).
   std::vector<std::unique_ptr<uint16_t[]>> spare_frames GUARDED_BY(mutex);
-  const std::vector<int8_t> fixed_pattern;                  // immutable after construction
+  const std::vector<int8_t> fixed_pattern;  // immutable after construction
 };
 
 }  // namespace kt::sim

@@ -128,7 +128,7 @@ TEST_F(ColourMapTest, EveryCodeOnEveryKindOfWindow) {
       {-1, 65536},      {3000, 1000},       {2000, 2000},     {1000, 3000},
       {0, 40000000},    {-40000000, 65535}, {kMin32, kMax32}, {-2000000000, 2000000000},
       {kMax32, kMin32}, {70000, 80000},     {-90000, -80000}, {65534, 65536},
-      {1000, 3000}};
+      {0, 65535},       {32767, 32769},     {1000, 3000}};
   auto check_every_window = [&](const ColourMapLoops& loops, const std::string& path) {
     record_.lookup_valid = false;
     for (const auto& [low, high] : windows) {
