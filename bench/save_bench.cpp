@@ -16,6 +16,7 @@
 #include <tiffio.h>
 
 #include "imaging/dib_surface.h"
+#include "imaging/pixel_converters.h"
 #include "output/still_image.h"
 
 namespace {
@@ -30,7 +31,7 @@ struct Frame {
   kt::CDibSurface raw;
   // Picture rows top first, no padding, in each library's sample layout.
   std::vector<uint8_t> rgb;     // 8-bit red, green, blue
-  std::vector<uint8_t> scaled;  // 16-bit codes << 6, machine order
+  std::vector<uint8_t> scaled;  // codes widened to 16 bits as the writers do, machine order
   std::filesystem::path dir;
 
   Frame() {
@@ -53,7 +54,7 @@ struct Frame {
         rgb.insert(rgb.end(), {bgr[2], bgr[1], bgr[0]});
         uint16_t code = 0;
         std::memcpy(&code, raw.pixels() + stored * raw.stride() + 2 * x, 2);
-        const auto wide = static_cast<uint16_t>(code << 6);
+        const auto wide = static_cast<uint16_t>(code << kt::kWidenShift);
         scaled.insert(scaled.end(), {static_cast<uint8_t>(wide), static_cast<uint8_t>(wide >> 8)});
       }
     }

@@ -9,7 +9,9 @@
 //
 // The encoded bytes go through write callbacks into a CSdkFile, so a PNG file
 // is opened like every other file the SDK writes: not shared, regular files
-// only, the name converted strictly.
+// only, the name converted strictly. libpng hands over each chunk as three
+// small pieces (length and type, data, checksum); they are gathered in a
+// buffer and reach the system in large writes.
 #include "output/png_writer.h"
 
 #include <csetjmp>
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <png.h>
 
@@ -32,13 +35,18 @@ namespace {
 constexpr char kRowTableAllocationFailed[] =
     "SavePngFile : \x83\x81\x83\x82\x83\x8a\x8a\x6d\x95\xdb\x82\xc9\x8e\xb8\x94\x73";
 
+// Encoded bytes gathered before a write.
+constexpr size_t kWriteBufferBytes = 64 * 1024;
+
 // Everything a save owns, so that the recovery path can release it.
 struct PngSave {
   CSdkFile* file;
   png_structp png;
   png_infop info;
-  png_bytep* rows;  // the row table, from malloc
-  bool armed;       // recovery holds a live setjmp context
+  png_bytep* rows;       // the row table, from malloc
+  uint8_t* pending;      // kWriteBufferBytes from malloc, or null: every piece written at once
+  size_t pending_bytes;  // encoded bytes waiting in `pending`
+  bool armed;            // recovery holds a live setjmp context
   std::jmp_buf recovery;
 };
 
@@ -91,15 +99,31 @@ void OnPngError(png_structp png, png_const_charp message) {
   if (save != nullptr && save->armed) std::longjmp(save->recovery, 1);
 }
 
+// Hands the gathered bytes to the system; false when it refuses them.
+bool WritePending(PngSave* save) {
+  const size_t bytes = save->pending_bytes;
+  save->pending_bytes = 0;
+  return bytes == 0 || save->file->WriteAll(save->pending, bytes);
+}
+
 // libpng's write callback. A refused write ends the save through the error
 // callback, as libpng's own stdio writer does.
 void WriteToFile(png_structp png, png_bytep data, size_t length) {
   auto* save = static_cast<PngSave*>(png_get_io_ptr(png));
-  if (!save->file->WriteAll(data, length)) png_error(png, "Write Error");
+  if (save->pending != nullptr && length < kWriteBufferBytes) {
+    if (save->pending_bytes + length > kWriteBufferBytes && !WritePending(save)) {
+      png_error(png, "Write Error");
+    }
+    std::memcpy(save->pending + save->pending_bytes, data, length);
+    save->pending_bytes += length;
+    return;
+  }
+  if (!WritePending(save) || !save->file->WriteAll(data, length)) png_error(png, "Write Error");
 }
 
-// Nothing to flush: every write reaches the system when it is made.
-void FlushNothing(png_structp /*png*/) {}
+void FlushToFile(png_structp png) {
+  if (!WritePending(static_cast<PngSave*>(png_get_io_ptr(png)))) png_error(png, "Write Error");
+}
 
 // Writes the header, the rows and the end; false after a libpng error. The
 // caller releases whatever `save` holds.
@@ -107,7 +131,7 @@ bool WriteImage(PngSave* save, const CDibSurface& surface, const PngFormat& form
   if (setjmp(save->recovery) != 0) return false;
   save->armed = true;
 
-  png_set_write_fn(save->png, save, WriteToFile, FlushNothing);
+  png_set_write_fn(save->png, save, WriteToFile, FlushToFile);
   const auto width = static_cast<png_uint_32>(surface.width());
   const auto height = static_cast<png_uint_32>(surface.height());
   png_set_IHDR(save->png, save->info, width, height, format.bit_depth, format.colour_type,
@@ -128,6 +152,7 @@ bool WriteImage(PngSave* save, const CDibSurface& surface, const PngFormat& form
   for (png_uint_32 i = 0; i < height; ++i) save->rows[i] = pixels + (height - 1 - i) * stride;
   png_write_image(save->png, save->rows);
   png_write_end(save->png, save->info);
+  FlushToFile(save->png);
   return true;
 }
 
@@ -142,11 +167,16 @@ bool SavePngFile(const char16_t* path, const CDibSurface& surface) {
 
   PngSave save{};
   save.file = &file;
+  save.pending = static_cast<uint8_t*>(std::malloc(kWriteBufferBytes));
   save.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &save, OnPngError, nullptr);
-  if (save.png == nullptr) return false;
+  if (save.png == nullptr) {
+    std::free(save.pending);
+    return false;
+  }
   save.info = png_create_info_struct(save.png);
   if (save.info == nullptr) {
     png_destroy_write_struct(&save.png, nullptr);
+    std::free(save.pending);
     return false;
   }
   // Every byte reaches the system through the checked write callback, so the
@@ -154,6 +184,7 @@ bool SavePngFile(const char16_t* path, const CDibSurface& surface) {
   const bool written = WriteImage(&save, surface, format);
   png_destroy_write_struct(&save.png, &save.info);
   std::free(save.rows);
+  std::free(save.pending);
   return written;
 }
 
