@@ -29,10 +29,6 @@ void MapFrame(const ColourFrame& frame, const uint32_t* table, uint32_t* minimum
 void FillRun(uint32_t* out, int32_t first_offset, int32_t count, float span, const uint32_t* bgr) {
   PlainColourMapLoops().fill_run(out, first_offset, count, span, bgr);
 }
-bool MapFrameByWindow(const ColourFrame& frame, int32_t low, int32_t high, const uint32_t* bgr,
-                      uint32_t* minimum, uint32_t* maximum) {
-  return PlainColourMapLoops().map_frame_by_window(frame, low, high, bgr, minimum, maximum);
-}
 
 #else
 
@@ -351,12 +347,6 @@ bool MapFrameByWindow(const ColourFrame& frame, int32_t low, int32_t high, const
   return true;
 }
 
-#else
-// Without byte permutes across a whole vector, computing each pixel costs more
-// than reading the lookup.
-bool MapFrameByWindow(const ColourFrame&, int32_t, int32_t, const uint32_t*, uint32_t*, uint32_t*) {
-  return false;
-}
 #endif
 
 // The palette index of each code in single precision, exactly as the plain
@@ -394,6 +384,14 @@ void FillRun(uint32_t* out, int32_t first_offset, int32_t count, float span, con
   PlainColourMapLoops().fill_run(out + k, first_offset + k, count - k, span, bgr);
 }
 
+#endif
+
+#if HWY_TARGET != HWY_AVX3_DL
+// The other targets read the lookup, as the plain loops do.
+bool MapFrameByWindow(const ColourFrame& frame, int32_t low, int32_t high, const uint32_t* bgr,
+                      uint32_t* minimum, uint32_t* maximum) {
+  return PlainColourMapLoops().map_frame_by_window(frame, low, high, bgr, minimum, maximum);
+}
 #endif
 
 }  // namespace HWY_NAMESPACE
